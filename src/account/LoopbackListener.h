@@ -1,0 +1,56 @@
+// The loopback end of an interactive sign-in (RFC 8252): the browser is sent
+// to http://127.0.0.1:PORT with the authorization code in the query, and this
+// listener takes exactly one such request, answers it with a small page and
+// closes at once, so a second or forged request finds the port shut.
+#pragma once
+
+#include "platform/TcpListener.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace postern {
+
+// A redirect request line is a few hundred bytes; anything beyond this is
+// not a browser coming back from the consent page and is not read further.
+inline constexpr std::size_t kMaxRedirectRequest = 8192;
+
+// How long an accepted connection may take to deliver its request.
+inline constexpr uint32_t kRedirectReadMs = 10000;
+
+// The value of name in a query string ("a=1&b=2"), %XX and "+" decoded;
+// empty when absent. A name matches only at the start or after "&".
+[[nodiscard]] std::string QueryParameter(std::string_view query, std::string_view name);
+
+// Judges one raw HTTP request from the browser. On success code is set;
+// either way page is the HTML to show and, on failure, error says why.
+[[nodiscard]] bool EvaluateRedirect(std::string_view request, std::string_view expectedState,
+                                    std::string& code, std::string& page, std::string& error);
+
+// The complete HTTP response carrying page (status 200 even for failures:
+// the page itself tells the user what happened).
+[[nodiscard]] std::string RedirectResponse(std::string_view page);
+
+class LoopbackListener {
+public:
+    // Listens on 127.0.0.1 on a port the system picks.
+    [[nodiscard]] bool Open(std::string& error);
+
+    // "http://127.0.0.1:PORT" of the open listener.
+    [[nodiscard]] std::string RedirectUri() const;
+
+    // Waits up to waitMs for the browser, accepts one connection and closes
+    // the listener, reads at most kMaxRedirectRequest bytes within readMs,
+    // answers the browser and hands back the code.
+    [[nodiscard]] bool ReceiveCode(std::string_view expectedState, uint32_t waitMs, uint32_t readMs,
+                                   std::string& code, std::string& error);
+
+    void Close();
+
+private:
+    TcpListener listener;
+};
+
+} // namespace postern

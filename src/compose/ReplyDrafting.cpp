@@ -1,0 +1,180 @@
+#include "compose/ReplyDrafting.h"
+
+#include "mail/SmtpClient.h"
+#include "platform/Charset.h"
+#include "ui/HtmlEscape.h"
+#include "ui/ListDate.h"
+
+namespace postern {
+
+namespace {
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix)
+{
+    if (text.size() < lowerPrefix.size())
+        return false;
+    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
+        if (LowerAscii(text[i]) != lowerPrefix[i])
+            return false;
+    }
+    return true;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string_view TrimControl(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20)
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20)
+        s.remove_suffix(1);
+    return s;
+}
+
+ComposeRequest StartRequest(const DraftingAccount& account)
+{
+    ComposeRequest request;
+    request.accountIndex = account.index;
+    request.accountLabel = Utf8ToUtf16(account.name);
+    return request;
+}
+
+} // namespace
+
+std::string HtmlEscape(std::string_view text)
+{
+    return EscapeHtml(text);
+}
+
+std::string StripTags(std::string_view html)
+{
+    std::string out;
+    out.reserve(html.size());
+    std::size_t pos = 0;
+    while (pos < html.size()) {
+        const std::size_t open = html.find('<', pos);
+        if (open == std::string_view::npos) {
+            out.append(html.substr(pos));
+            break;
+        }
+        out.append(html.substr(pos, open - pos));
+        const std::size_t close = html.find('>', open + 1);
+        if (close == std::string_view::npos)
+            break; // an unclosed tag runs to the end
+        pos = close + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> SplitLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.emplace_back(line);
+        pos = next;
+    }
+    return lines;
+}
+
+std::string QuoteBodyHtml(const ParsedMessage& source)
+{
+    if (source.htmlBody.empty())
+        return "<div style=\"white-space:pre-wrap\">" + HtmlEscape(source.textBody) + "</div>";
+    return source.htmlBody;
+}
+
+std::string QuoteBodyText(const ParsedMessage& source)
+{
+    if (!source.textBody.empty())
+        return source.textBody;
+    return StripTags(source.htmlBody);
+}
+
+ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, const DraftingAccount& account,
+                                 bool replyAll)
+{
+    ComposeRequest request = StartRequest(account);
+    // The decoded From as it stood, name and all. A hostile value may carry
+    // line breaks; it stays text here, and the message writer strips them
+    // before anything reaches a header.
+    request.to = Utf8ToUtf16(source.from);
+
+    if (replyAll) {
+        std::string joined = source.to;
+        if (!source.cc.empty())
+            joined += ", " + source.cc;
+        std::string cc;
+        for (const std::string& address : ExtractAddresses(joined)) {
+            if (EqualNoCase(address, account.email))
+                continue;
+            if (!cc.empty())
+                cc += ", ";
+            cc += address;
+        }
+        request.cc = Utf8ToUtf16(cc);
+    }
+
+    request.subject = Utf8ToUtf16(StartsWithNoCase(source.subject, "re:") ? source.subject
+                                                                            : "Re: " + source.subject);
+
+    const std::string when = Utf16ToUtf8(FormatListDate(source.date));
+    const std::string who = DisplayName(source.from);
+    // A message without a date would otherwise be introduced as "On , …".
+    const std::string intro = when.empty() ? who + " wrote:" : "On " + when + ", " + who + " wrote:";
+    const std::string introHtml = when.empty() ? HtmlEscape(who) + " wrote:"
+                                               : "On " + HtmlEscape(when) + ", " + HtmlEscape(who) + " wrote:";
+
+    request.quoteText = intro + "\r\n";
+    for (const std::string& line : SplitLines(QuoteBodyText(source)))
+        request.quoteText += "> " + line + "\r\n";
+
+    request.quoteHtml = "<div style=\"color:#777\">" + introHtml
+                        + "</div><blockquote style=\"margin:0 0 0 6px;padding-left:10px;border-left:2px solid "
+                          "#ccc\">"
+                        + QuoteBodyHtml(source) + "</blockquote>";
+
+    request.inReplyTo = source.messageId;
+    request.references = std::string(TrimControl(source.references + " " + source.messageId));
+    request.answeredUid = uid;
+    return request;
+}
+
+ComposeRequest BuildForwardRequest(const ParsedMessage& source, const DraftingAccount& account)
+{
+    ComposeRequest request = StartRequest(account);
+    request.subject = Utf8ToUtf16(StartsWithNoCase(source.subject, "fwd:") ? source.subject
+                                                                             : "Fwd: " + source.subject);
+    const std::string when = Utf16ToUtf8(FormatListDate(source.date));
+    request.quoteText = "---------- Forwarded message ----------\r\nFrom: " + source.from + "\r\nDate: " + when
+                        + "\r\nSubject: " + source.subject + "\r\nTo: " + source.to + "\r\n\r\n"
+                        + QuoteBodyText(source);
+    request.quoteHtml = "<div style=\"color:#777\">---------- Forwarded message ----------</div><div>From: "
+                        + HtmlEscape(source.from) + "<br>Date: " + HtmlEscape(when)
+                        + "<br>Subject: " + HtmlEscape(source.subject) + "<br>To: " + HtmlEscape(source.to)
+                        + "</div><br>" + QuoteBodyHtml(source);
+    return request;
+}
+
+} // namespace postern

@@ -1,0 +1,288 @@
+// The MIME entity walk: splits a message into its leaves, decodes them and
+// sorts them into the plain-text body, the HTML body and the other parts.
+#include "mail/MimeParser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace postern {
+
+namespace {
+
+// Multipart nesting beyond this is not mail but an attack on the reader.
+constexpr int kMaxDepth = 10;
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string LowerTrimmed(std::string_view text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
+        --end;
+    std::string out(text.substr(begin, end - begin));
+    for (char& c : out)
+        c = AsciiLower(c);
+    return out;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+// Finds boundary delimiter lines (RFC 2046 section 5.1.1): "--" + boundary
+// at the start of a line, followed by "--" (the closing delimiter) or by
+// nothing but spaces and tabs up to the line end. A delimiter that is only
+// the prefix of a longer one (an inner boundary that extends the outer one,
+// as some mailers generate) is not a match.
+//
+// The search is linear in the input whatever it holds: a plain substring
+// search degrades to length(boundary) comparisons per byte on a hostile run
+// of near-misses. Knuth-Morris-Pratt, with memchr skipping to the
+// delimiter's first byte while nothing has matched, which is nearly always.
+class DelimiterFinder {
+public:
+    explicit DelimiterFinder(std::string_view pattern) : pattern(pattern), failure(pattern.size())
+    {
+        std::size_t k = 0;
+        for (std::size_t i = 1; i < pattern.size(); ++i) {
+            while (k > 0 && pattern[i] != pattern[k])
+                k = failure[k - 1];
+            if (pattern[i] == pattern[k])
+                ++k;
+            failure[i] = k;
+        }
+    }
+
+    // The position of the first delimiter line at or after from, or npos.
+    std::size_t Find(std::string_view text, std::size_t from) const
+    {
+        const std::size_t m = pattern.size();
+        if (m == 0 || from > text.size())
+            return std::string_view::npos;
+        std::size_t matched = 0;
+        std::size_t i = from;
+        while (i < text.size()) {
+            if (matched == 0) {
+                const void* hit = std::memchr(text.data() + i, pattern[0], text.size() - i);
+                if (!hit)
+                    return std::string_view::npos;
+                i = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+            }
+            while (matched > 0 && text[i] != pattern[matched])
+                matched = failure[matched - 1];
+            if (text[i] == pattern[matched])
+                ++matched;
+            ++i;
+            if (matched == m) {
+                const std::size_t at = i - m;
+                if (IsDelimiterLine(text, at, m))
+                    return at;
+                matched = failure[m - 1];
+            }
+        }
+        return std::string_view::npos;
+    }
+
+    static bool IsDelimiterLine(std::string_view text, std::size_t at, std::size_t length)
+    {
+        if (at > 0 && text[at - 1] != '\n')
+            return false;
+        std::size_t k = at + length;
+        if (text.substr(k, 2) == "--")
+            return true;
+        while (k < text.size() && (text[k] == ' ' || text[k] == '\t'))
+            ++k;
+        if (k == text.size() || text[k] == '\n')
+            return true;
+        return text[k] == '\r' && (k + 1 == text.size() || text[k + 1] == '\n');
+    }
+
+private:
+    std::string_view pattern;
+    std::vector<std::size_t> failure;
+};
+
+// The first empty line ends the header block. Line ends may be CR LF or a
+// bare LF, and a message may mix them; an entity that starts with an empty
+// line has no headers at all.
+void SplitEntity(std::string_view entity, std::string_view& headers, std::string_view& body)
+{
+    if (StartsWith(entity, "\r\n") || StartsWith(entity, "\n")) {
+        headers = {};
+        body = entity.substr(entity[0] == '\r' ? 2 : 1);
+        return;
+    }
+    std::size_t pos = 0;
+    while (pos < entity.size()) {
+        const void* hit = std::memchr(entity.data() + pos, '\n', entity.size() - pos);
+        if (!hit)
+            break;
+        const auto lf = static_cast<std::size_t>(static_cast<const char*>(hit) - entity.data());
+        if (lf + 1 < entity.size() && entity[lf + 1] == '\n') {
+            headers = entity.substr(0, lf + 1);
+            body = entity.substr(lf + 2);
+            return;
+        }
+        if (lf + 2 < entity.size() && entity[lf + 1] == '\r' && entity[lf + 2] == '\n') {
+            headers = entity.substr(0, lf + 1);
+            body = entity.substr(lf + 3);
+            return;
+        }
+        pos = lf + 1;
+    }
+    headers = entity;
+    body = {};
+}
+
+class EntityWalker {
+public:
+    explicit EntityWalker(ParsedMessage& message) : message(message) {}
+
+    void Walk(std::string_view entity, int depth)
+    {
+        if (depth > kMaxDepth)
+            return;
+        std::string_view headerBlock;
+        std::string_view body;
+        SplitEntity(entity, headerBlock, body);
+        WalkWithHeaders(ParseHeaders(headerBlock), body, depth);
+    }
+
+    void WalkWithHeaders(const std::vector<MailHeader>& headers, std::string_view body, int depth)
+    {
+        std::string contentType = FindHeader(headers, "content-type");
+        // RFC 2045 section 5.2: no type, or an empty one, means plain text.
+        if (contentType.empty())
+            contentType = "text/plain";
+        const std::string mediaType = LowerTrimmed(std::string_view(contentType).substr(
+            0, std::min(contentType.find(';'), contentType.size())));
+
+        if (StartsWith(mediaType, "multipart/")) {
+            WalkMultipart(contentType, body, depth);
+            return;
+        }
+        const std::string encoding = LowerTrimmed(FindHeader(headers, "content-transfer-encoding"));
+        if (StartsWith(mediaType, "message/rfc822")) {
+            if (encoding == "base64" || encoding == "quoted-printable") {
+                const std::string decoded = DecodeTransfer(body, encoding);
+                Walk(decoded, depth + 1);
+            } else {
+                Walk(body, depth + 1);
+            }
+            return;
+        }
+        AddLeaf(headers, contentType, mediaType, encoding, body);
+    }
+
+private:
+    void WalkMultipart(const std::string& contentType, std::string_view body, int depth)
+    {
+        const std::string boundary = HeaderParam(contentType, "boundary");
+        if (boundary.empty())
+            return;
+        const std::string delimiter = "--" + boundary;
+        const DelimiterFinder finder(delimiter);
+
+        std::vector<std::string_view> parts;
+        std::size_t at = finder.Find(body, 0);
+        while (at != std::string_view::npos) {
+            const std::size_t after = at + delimiter.size();
+            if (body.substr(after, 2) == "--")
+                break;
+            const std::size_t lf = body.find('\n', after);
+            if (lf == std::string_view::npos)
+                break;
+            const std::size_t start = lf + 1;
+            const std::size_t next = finder.Find(body, start);
+            std::size_t end = next == std::string_view::npos ? body.size() : next;
+            // A delimiter line repeated at once ("--b" CR LF "--b") encloses
+            // no part at all, not an empty text part.
+            if (end > start) {
+                while (end > start && (body[end - 1] == '\r' || body[end - 1] == '\n'))
+                    --end;
+                parts.push_back(body.substr(start, end - start));
+            }
+            at = next;
+        }
+        for (std::string_view part : parts)
+            Walk(part, depth + 1);
+    }
+
+    void AddLeaf(const std::vector<MailHeader>& headers, const std::string& contentType,
+                 const std::string& mediaType, const std::string& encoding, std::string_view body)
+    {
+        std::string data = DecodeTransfer(body, encoding);
+        const std::string charset = HeaderParam(contentType, "charset");
+
+        // The disposition's type is compared without regard to case, but its
+        // parameters keep theirs: file names and encoded words are case-sensitive.
+        const std::string disposition = FindHeader(headers, "content-disposition");
+        std::string dispositionLower = disposition;
+        for (char& c : dispositionLower)
+            c = AsciiLower(c);
+        const std::string dispositionName = HeaderParam(disposition, "filename");
+        const bool attachment =
+            StartsWith(dispositionLower, "attachment")
+            || (!dispositionLower.empty() && !dispositionName.empty()
+                && !StartsWith(dispositionLower, "inline"));
+
+        if (!attachment && mediaType == "text/plain" && message.textBody.empty()) {
+            message.textBody = ToUtf8(data, charset);
+            return;
+        }
+        if (!attachment && mediaType == "text/html" && message.htmlBody.empty()) {
+            message.htmlBody = ToUtf8(data, charset);
+            return;
+        }
+
+        MimePart part;
+        part.contentType = mediaType;
+        part.charset = charset;
+        for (char& c : part.charset)
+            c = AsciiLower(c);
+        part.filename = DecodeEncodedWords(
+            !dispositionName.empty() ? dispositionName : HeaderParam(contentType, "name"));
+        std::string contentId = FindHeader(headers, "content-id");
+        if (contentId.size() >= 2 && contentId.front() == '<' && contentId.back() == '>')
+            contentId = contentId.substr(1, contentId.size() - 2);
+        part.contentId = std::move(contentId);
+        part.data = std::move(data);
+        message.parts.push_back(std::move(part));
+    }
+
+    ParsedMessage& message;
+};
+
+} // namespace
+
+ParsedMessage ParseMessage(std::string_view raw)
+{
+    ParsedMessage message;
+    std::string_view headerBlock;
+    std::string_view body;
+    SplitEntity(raw, headerBlock, body);
+    const std::vector<MailHeader> headers = ParseHeaders(headerBlock);
+
+    message.from = DecodeEncodedWords(FindHeader(headers, "from"));
+    message.to = DecodeEncodedWords(FindHeader(headers, "to"));
+    message.cc = DecodeEncodedWords(FindHeader(headers, "cc"));
+    message.subject = DecodeEncodedWords(FindHeader(headers, "subject"));
+    message.messageId = FindHeader(headers, "message-id");
+    message.inReplyTo = FindHeader(headers, "in-reply-to");
+    message.references = FindHeader(headers, "references");
+    message.date = ParseDate(FindHeader(headers, "date"));
+
+    EntityWalker walker(message);
+    walker.WalkWithHeaders(headers, body, 0);
+    return message;
+}
+
+} // namespace postern

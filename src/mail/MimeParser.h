@@ -1,0 +1,77 @@
+// Parsing received mail: RFC 5322 headers with unfolding, RFC 2047 encoded
+// words, MIME entities with their transfer encodings and charsets, dates and
+// display names. Pure computation on byte strings: no I/O, no shared state,
+// no failures reported; malformed input gives empty or partial results.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace postern {
+
+struct MailHeader {
+    std::string name;  // lower case, not otherwise trimmed
+    std::string value; // unfolded and trimmed, not decoded
+};
+
+struct MimePart {
+    std::string contentType; // "image/png", lower case, no parameters
+    std::string charset;     // lower case, may be empty
+    std::string filename;    // UTF-8, may be empty
+    std::string contentId;   // without angle brackets, may be empty
+    std::string data;        // after transfer decoding, no charset conversion
+};
+
+struct ParsedMessage {
+    std::string from;    // decoded UTF-8
+    std::string to;      // decoded UTF-8
+    std::string cc;      // decoded UTF-8
+    std::string subject; // decoded UTF-8
+    std::string messageId;
+    std::string inReplyTo;
+    std::string references;
+    int64_t date = 0; // Unix seconds (UTC); 0 when missing or unparsable
+    std::string textBody; // UTF-8
+    std::string htmlBody; // UTF-8
+    std::vector<MimePart> parts;
+};
+
+struct HeaderSummary {
+    std::string from;    // decoded UTF-8
+    std::string subject; // decoded UTF-8
+    int64_t date = 0;
+    std::string messageId;
+    std::string inReplyTo;
+    std::string references;
+};
+
+[[nodiscard]] ParsedMessage ParseMessage(std::string_view raw);
+[[nodiscard]] HeaderSummary ParseHeaderSummary(std::string_view headerBlock);
+[[nodiscard]] std::vector<MailHeader> ParseHeaders(std::string_view headerBlock);
+
+// The first header with exactly this lower-case name; empty when missing.
+[[nodiscard]] std::string FindHeader(const std::vector<MailHeader>& headers, std::string_view name);
+
+[[nodiscard]] std::string DecodeEncodedWords(std::string_view value);
+[[nodiscard]] std::string HeaderParam(std::string_view value, std::string_view name);
+[[nodiscard]] std::string DecodeTransfer(std::string_view body, std::string_view encoding);
+[[nodiscard]] std::string DecodeQuotedPrintable(std::string_view text, bool headerMode);
+[[nodiscard]] std::string ToUtf8(std::string_view bytes, std::string_view charset);
+[[nodiscard]] int64_t ParseDate(std::string_view text);
+[[nodiscard]] std::string DisplayName(std::string_view address);
+
+// The body decoder behind DecodeTransfer's "base64": bytes outside the
+// alphabet are skipped, padding ends the data, a missing padding is tolerated.
+[[nodiscard]] std::string DecodeBase64Body(std::string_view text);
+
+// The Windows code page ToUtf8 converts a charset name from (65001 for UTF-8
+// and for every name it does not know).
+[[nodiscard]] uint32_t CharsetCodePage(std::string_view charset);
+
+// Days since 1970-01-01 of a proleptic Gregorian date; month 1..12, day may
+// run past the month's end.
+[[nodiscard]] int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+
+} // namespace postern

@@ -1,0 +1,23 @@
+// Whole-file reads and crash-safe whole-file writes. Every file the program
+// writes goes through WriteFileAtomically: the bytes go to a temporary file in
+// the same folder, are flushed to disk, and then replace the old file in one
+// step, so a crash or a full disk leaves either the old or the new file whole.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace postern {
+
+// Paths to and from UTF-8 text (a Windows path is UTF-16 underneath).
+[[nodiscard]] std::filesystem::path PathFromUtf8(std::string_view utf8);
+[[nodiscard]] std::string PathToUtf8(const std::filesystem::path& path);
+
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes,
+                                 std::string& error);
+
+[[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                       std::string& error);
+
+} // namespace postern

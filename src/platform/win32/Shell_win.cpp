@@ -1,0 +1,59 @@
+// Handing a URL to the default browser.
+#include "platform/Shell.h"
+
+#include "platform/win32/WideText_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+
+namespace postern {
+
+namespace {
+
+bool StartsWithNoCase(const std::string& text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool OpenUrl(const std::string& url, std::string& error)
+{
+    // ShellExecute runs whatever it is given: a program path, a document, any
+    // protocol handler. Only web and mail addresses may reach it, never a
+    // link from a message that names something else.
+    if (!StartsWithNoCase(url, "https:") && !StartsWithNoCase(url, "http:") &&
+        !StartsWithNoCase(url, "mailto:")) {
+        error = "not a URL: " + url;
+        return false;
+    }
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            error = "not a URL: control characters";
+            return false;
+        }
+    }
+    const HINSTANCE result =
+        ShellExecuteW(nullptr, L"open", ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Results above 32 mean success; smaller ones are error codes.
+    const auto code = reinterpret_cast<std::intptr_t>(result);
+    if (code <= 32) {
+        error = "cannot open " + url + " (ShellExecute error " + std::to_string(code) + ")";
+        return false;
+    }
+    return true;
+}
+
+} // namespace postern

@@ -1,0 +1,46 @@
+// The main window: its class, its creation and placement, the message loop
+// and the window procedure. Each window message becomes one call into
+// PosternApp; what the core has to say comes back through the UI port.
+#pragma once
+
+#include "app/PosternApp.h"
+#include "shell/RenderSurface.h"
+#include "shell/Win32UiPort.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+
+namespace postern::shell {
+
+class MainWindow {
+public:
+    explicit MainWindow(PosternApp& app) : app_(app) {}
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Start-up, the message loop and shutdown. 0 after a normal end and when
+    // there is no account to show; 1 when the window cannot be made.
+    int Run(HINSTANCE instance, int showCommand);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    [[nodiscard]] bool Create(HINSTANCE instance);
+    void RunMessageLoop();
+    void OnDestroy();
+    void OnSize(WPARAM kind, LPARAM size);
+    void OnDpiChanged(WPARAM dpi, const RECT& suggested);
+    void OnPaint();
+    // Empty when the window system cannot say.
+    [[nodiscard]] std::optional<WindowPlacementState> CurrentPlacement() const;
+
+    PosternApp& app_;
+    HWND window_ = nullptr;
+    RenderSurface surface_;
+    std::unique_ptr<Win32UiPort> port_;
+};
+
+} // namespace postern::shell

@@ -1,0 +1,43 @@
+// The UI port of the main window: records travel as private window messages
+// with the record's address in lParam, and repainting invalidates the window.
+#pragma once
+
+#include "app/UiPort.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+namespace postern::shell {
+
+class Win32UiPort final : public UiPort {
+public:
+    explicit Win32UiPort(HWND window) : window_(window) {}
+
+    // Any thread. The record belongs to the window from a successful
+    // PostMessageW on; when the window is closed or the post fails, the
+    // record is freed here.
+    void Post(std::unique_ptr<ResultRecord> record) override;
+    void Repaint() override;
+
+    // UI thread, while the window is being destroyed: nothing is posted to
+    // it from here on, and the records already queued for it are freed.
+    void Close();
+
+private:
+    std::mutex lock_;
+    HWND window_;
+};
+
+// The message number a record travels under.
+[[nodiscard]] UINT RecordMessage(RecordKind kind);
+
+// Takes back the record a private message carries; nullptr when the message
+// is not one of the record messages (or carries none).
+[[nodiscard]] std::unique_ptr<ResultRecord> TakeRecord(UINT message, LPARAM lParam);
+
+// Frees the records still queued on this thread (for `window`, or for any
+// window when it is null), so that none is lost when its window goes away.
+void FreeQueuedRecords(HWND window);
+
+} // namespace postern::shell

@@ -1,0 +1,352 @@
+#include "ui/Conversations.h"
+
+#include "ui/MessageIdTokens.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <numeric>
+
+namespace postern {
+
+namespace {
+
+std::string_view TrimSpace(std::string_view s)
+{
+    // Bytes of 0x80 and above belong to UTF-8 characters and are never space.
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20)
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20)
+        s.remove_suffix(1);
+    return s;
+}
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithLower(std::string_view text, std::string_view lowerPrefix)
+{
+    if (text.size() < lowerPrefix.size())
+        return false;
+    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
+        if (LowerAscii(text[i]) != lowerPrefix[i])
+            return false;
+    }
+    return true;
+}
+
+bool HasReplyPrefix(std::string_view subject)
+{
+    const std::string_view t = TrimSpace(subject);
+    return StartsWithLower(t, "re:") || StartsWithLower(t, "fwd:") || StartsWithLower(t, "fw:");
+}
+
+// Union-find over row indices. Path compression alone keeps finds cheap
+// enough for lists of tens of thousands of rows; the direction of every
+// union is fixed (the first root goes under the second).
+class DisjointSets {
+public:
+    explicit DisjointSets(std::size_t count) : parent_(count)
+    {
+        std::iota(parent_.begin(), parent_.end(), std::size_t{0});
+    }
+
+    std::size_t Find(std::size_t i)
+    {
+        std::size_t root = i;
+        while (parent_[root] != root)
+            root = parent_[root];
+        while (parent_[i] != root) {
+            const std::size_t next = parent_[i];
+            parent_[i] = root;
+            i = next;
+        }
+        return root;
+    }
+
+    void Unite(std::size_t under, std::size_t over)
+    {
+        const std::size_t a = Find(under);
+        const std::size_t b = Find(over);
+        if (a != b)
+            parent_[a] = b;
+    }
+
+private:
+    std::vector<std::size_t> parent_;
+};
+
+// A hash table from (account, text) to the first row that entered it, with
+// open addressing in one array: the lookups of a large mailbox (several per
+// row) then cost a probe or two in contiguous memory instead of a walk
+// through separately allocated nodes. The texts are views into the rows or
+// into the subject keys, which outlive the table.
+template <bool FoldCase>
+class FirstRowTable {
+public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    explicit FirstRowTable(std::size_t rows)
+    {
+        std::size_t capacity = 16;
+        while (capacity < rows * 2)
+            capacity *= 2;
+        slots_.resize(capacity);
+        mask_ = capacity - 1;
+    }
+
+    // The row stored for the key; `row` is stored and returned when the key
+    // is new.
+    std::size_t Insert(uint32_t account, std::string_view key, std::size_t row)
+    {
+        const uint64_t hash = Hash(account, key);
+        for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+            Slot& slot = slots_[i];
+            if (slot.row == kNone) {
+                slot = Slot{hash, account, key, row};
+                return row;
+            }
+            if (slot.hash == hash && slot.account == account && Same(slot.key, key))
+                return slot.row;
+        }
+    }
+
+    std::size_t Find(uint32_t account, std::string_view key) const
+    {
+        const uint64_t hash = Hash(account, key);
+        for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.row == kNone)
+                return kNone;
+            if (slot.hash == hash && slot.account == account && Same(slot.key, key))
+                return slot.row;
+        }
+    }
+
+private:
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t account = 0;
+        std::string_view key;
+        std::size_t row = kNone;
+    };
+
+    // Eight bytes at a time: a byte-wise hash spends more time in its
+    // multiply chain than the table spends probing.
+    static uint64_t Hash(uint32_t account, std::string_view key)
+    {
+        constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+        uint64_t h = (static_cast<uint64_t>(account) << 32 | key.size()) * kMul;
+        std::size_t pos = 0;
+        for (; pos + 8 <= key.size(); pos += 8)
+            h = Mix(h ^ Word(key.data() + pos, 8));
+        if (pos < key.size())
+            h = Mix(h ^ Word(key.data() + pos, key.size() - pos));
+        return Mix(h);
+    }
+
+    static uint64_t Mix(uint64_t h)
+    {
+        h *= 0xBF58476D1CE4E5B9ull;
+        return h ^ (h >> 31);
+    }
+
+    // Up to eight bytes as one word, ASCII letters lowered when folding
+    // (all eight at once: a byte has 0x20 added when it lies in 'A'..'Z').
+    static uint64_t Word(const char* bytes, std::size_t count)
+    {
+        uint64_t w = 0;
+        std::memcpy(&w, bytes, count);
+        if (FoldCase) {
+            constexpr uint64_t kOnes = 0x0101010101010101ull;
+            constexpr uint64_t kHigh = 0x8080808080808080ull;
+            const uint64_t low7 = w & ~kHigh;
+            const uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+            const uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+            const uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh;
+            w |= upper >> 2;
+        }
+        return w;
+    }
+
+    static bool Same(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        if (!FoldCase)
+            return a == b;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (LowerAscii(a[i]) != LowerAscii(b[i]))
+                return false;
+        }
+        return true;
+    }
+
+    std::vector<Slot> slots_; // at most half full, so every probe ends at an empty slot
+    std::size_t mask_ = 0;
+};
+
+using IdTable = FirstRowTable<false>;
+// Subject keys compare without regard to ASCII case, so that the keys need
+// not be lowered into copies first.
+using SubjectTable = FirstRowTable<true>;
+
+// Whether any ID token of the value names a row of the account other than
+// `self`.
+bool NamesOtherRow(const IdTable& ids, uint32_t account, std::string_view value, std::size_t self)
+{
+    bool found = false;
+    ForEachMessageIdToken(value, [&](std::string_view token) {
+        const std::size_t row = ids.Find(account, token);
+        found = row != IdTable::kNone && row != self;
+        return !found;
+    });
+    return found;
+}
+
+// The subject key before lowering: a view into the subject.
+std::string_view SubjectKeyView(std::string_view subject)
+{
+    std::string_view s = TrimSpace(subject);
+    // Every pass removes at least one byte, so the loop ends.
+    for (;;) {
+        const std::string_view t = TrimSpace(s);
+        if (StartsWithLower(t, "re:")) {
+            s = t.substr(3);
+        } else if (StartsWithLower(t, "fwd:")) {
+            s = t.substr(4);
+        } else if (StartsWithLower(t, "fw:")) {
+            s = t.substr(3);
+        } else if (!t.empty() && t.front() == '[' && t.find(']') != std::string_view::npos) {
+            s = t.substr(t.find(']') + 1);
+        } else {
+            break;
+        }
+    }
+    return TrimSpace(s);
+}
+
+} // namespace
+
+std::string NormalizeSubject(std::string_view subject)
+{
+    std::string key(SubjectKeyView(subject));
+    for (char& c : key)
+        c = LowerAscii(c);
+    return key;
+}
+
+std::vector<MessageRow> BuildConversations(const std::vector<MessageRow>& rows)
+{
+    std::vector<const MessageRow*> pointers;
+    pointers.reserve(rows.size());
+    for (const MessageRow& row : rows)
+        pointers.push_back(&row);
+    return BuildConversations(pointers);
+}
+
+std::vector<MessageRow> BuildConversations(const std::vector<const MessageRow*>& rows)
+{
+    const std::size_t n = rows.size();
+    const auto row = [&rows](std::size_t i) -> const MessageRow& { return *rows[i]; };
+    DisjointSets sets(n);
+
+    // IDs are looked up per account: the same message delivered to two
+    // accounts has the same Message-ID in both, and a reply in either
+    // account must find the copy in its own account. A repeated ID keeps
+    // its first row.
+    IdTable ids(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!row(i).header.messageId.empty())
+            (void)ids.Insert(row(i).account, row(i).header.messageId, i);
+    }
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const uint32_t account = row(i).account;
+        const auto link = [&](std::string_view token) {
+            const std::size_t j = ids.Find(account, token);
+            if (j != IdTable::kNone)
+                sets.Unite(i, j);
+            return true;
+        };
+        ForEachMessageIdToken(row(i).header.references, link);
+        ForEachMessageIdToken(row(i).header.inReplyTo, link);
+    }
+
+    // Subject links go to the earliest message with the key, so visit the
+    // rows oldest first; a stable sort keeps equal dates in list order.
+    // What the subject pass needs is gathered in one sequential walk over
+    // the rows: visiting them in date order afterwards then touches these
+    // compact arrays instead of scattered rows (a cache miss each).
+    std::vector<int64_t> dates(n);
+    std::vector<std::string_view> keys(n);
+    std::vector<char> replies(n);
+    std::vector<uint32_t> accounts(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        accounts[i] = row(i).account;
+        dates[i] = row(i).header.date;
+        keys[i] = SubjectKeyView(row(i).header.subject);
+        replies[i] = HasReplyPrefix(row(i).header.subject) ? 1 : 0;
+    }
+    const auto older = [&dates](std::size_t a, std::size_t b) { return dates[a] < dates[b]; };
+    std::vector<std::size_t> byDate(n);
+    std::iota(byDate.begin(), byDate.end(), std::size_t{0});
+    std::stable_sort(byDate.begin(), byDate.end(), older);
+
+    SubjectTable firstBySubject(n);
+    for (const std::size_t i : byDate) {
+        if (keys[i].size() < 3)
+            continue; // "Re: Hi" and the like are too common to mean anything
+        const std::size_t first = firstBySubject.Insert(accounts[i], keys[i], i);
+        if (first == i || replies[i] == 0)
+            continue;
+        // A reply that names a message in the list already sits where its
+        // IDs put it; its subject must not pull it into another thread.
+        const bool ownIdLink = NamesOtherRow(ids, row(i).account, row(i).header.inReplyTo, i)
+                               || NamesOtherRow(ids, row(i).account, row(i).header.references, i);
+        if (!ownIdLink)
+            sets.Unite(i, first);
+    }
+
+    // Groups in the order of their first row.
+    std::vector<std::size_t> groupOfRoot(n, IdTable::kNone);
+    std::vector<std::vector<std::size_t>> groups;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::size_t& group = groupOfRoot[sets.Find(i)];
+        if (group == IdTable::kNone) {
+            group = groups.size();
+            groups.emplace_back();
+        }
+        groups[group].push_back(i);
+    }
+
+    std::vector<MessageRow> conversations;
+    conversations.reserve(groups.size());
+    for (std::vector<std::size_t>& group : groups) {
+        std::stable_sort(group.begin(), group.end(), older);
+        const MessageRow& newest = row(group.back());
+        MessageRow conversation;
+        conversation.header = newest.header;
+        conversation.account = newest.account;
+        conversation.senderText = newest.senderText;
+        conversation.subjectText = newest.subjectText;
+        conversation.dateText = newest.dateText;
+        conversation.mailbox = newest.mailbox;
+        conversation.folderLabel = newest.folderLabel;
+        conversation.members.reserve(group.size());
+        bool allSeen = true;
+        for (const std::size_t i : group) {
+            conversation.members.push_back(MemberOf(row(i)));
+            allSeen = allSeen && row(i).header.seen;
+        }
+        conversation.header.seen = allSeen;
+        conversations.push_back(std::move(conversation));
+    }
+    std::stable_sort(conversations.begin(), conversations.end(),
+                     [](const MessageRow& a, const MessageRow& b) { return a.header.date > b.header.date; });
+    return conversations;
+}
+
+} // namespace postern

@@ -1,0 +1,87 @@
+// A fresh folder per test under the system's temporary folder, removed
+// afterwards. Natively it also becomes the roaming data folder
+// (XDG_CONFIG_HOME) for the test's duration, so the settings file and the
+// secrets key of a test never touch the user's own; under Windows the known
+// folder cannot be redirected and tests use explicit paths instead.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <system_error>
+
+namespace postern::test {
+
+inline std::string ReadBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::random_device device;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const uint64_t tag = (static_cast<uint64_t>(device()) << 32) ^ static_cast<uint64_t>(now);
+        path_ = std::filesystem::temp_directory_path() / ("postern-settings-" + std::to_string(tag));
+        std::filesystem::create_directories(path_);
+#ifndef _WIN32
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+            hadConfigHome_ = true;
+            oldConfigHome_ = old;
+        }
+        RedirectRoaming(path_ / "roaming");
+#endif
+    }
+
+    ~ScratchFolder()
+    {
+#ifndef _WIN32
+        if (hadConfigHome_)
+            setenv("XDG_CONFIG_HOME", oldConfigHome_.c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+#endif
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const char* name) const { return path_ / name; }
+
+#ifndef _WIN32
+    // Natively this stands in for another user or machine: a new roaming
+    // folder brings a new secrets key.
+    static void RedirectRoaming(const std::filesystem::path& folder)
+    {
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+#endif
+
+private:
+    std::filesystem::path path_;
+#ifndef _WIN32
+    bool hadConfigHome_ = false;
+    std::string oldConfigHome_;
+#endif
+};
+
+} // namespace postern::test

@@ -1,0 +1,147 @@
+// Header blocks: unfolding, lookup, parameters, display names.
+#include "mail/MimeParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace postern {
+namespace {
+
+struct HeaderCase {
+    const char* name;
+    std::string block;
+    std::vector<MailHeader> expected;
+};
+
+TEST(ParseHeaders, Table)
+{
+    const HeaderCase cases[] = {
+        {"simple", "From: a@x\r\nTo: b@y\r\n", {{"from", "a@x"}, {"to", "b@y"}}},
+        {"bare LF", "From: a@x\nTo: b@y\n", {{"from", "a@x"}, {"to", "b@y"}}},
+        {"folded over three lines", "Subject: one\r\n two\r\n\t three\r\n",
+         {{"subject", "one two three"}}},
+        {"fold pieces are trimmed", "Subject: one   \r\n      two  \r\n", {{"subject", "one two"}}},
+        {"name lower-cased, value trimmed", "X-Mixed-CASE:   v a l   \r\n",
+         {{"x-mixed-case", "v a l"}}},
+        {"space before colon stays in the name", "Subject : hi\r\n", {{"subject ", "hi"}}},
+        {"empty line ends the block", "A: 1\r\n\r\nB: 2\r\n", {{"a", "1"}}},
+        {"line without colon is dropped, and its continuation", "A: 1\r\njunk\r\n more\r\nB: 2\r\n",
+         {{"a", "1"}, {"b", "2"}}},
+        {"continuation before any field is dropped", " lead\r\nA: 1\r\n", {{"a", "1"}}},
+        {"empty name is dropped", ": nothing\r\nA: 1\r\n", {{"a", "1"}}},
+        {"empty value kept", "A:\r\n", {{"a", ""}}},
+        {"colon inside value", "Date: Mon, 7 Dec 2026 10:00:00 +0100\r\n",
+         {{"date", "Mon, 7 Dec 2026 10:00:00 +0100"}}},
+        {"no line end at the end", "A: 1", {{"a", "1"}}},
+        {"only CR removed once", "A: 1\r\r\n", {{"a", "1"}}},
+        {"nothing", "", {}},
+        {"starts with empty line", "\r\nA: 1\r\n", {}},
+    };
+    for (const HeaderCase& c : cases) {
+        const std::vector<MailHeader> got = ParseHeaders(c.block);
+        ASSERT_EQ(got.size(), c.expected.size()) << c.name;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].name, c.expected[i].name) << c.name;
+            EXPECT_EQ(got[i].value, c.expected[i].value) << c.name;
+        }
+    }
+}
+
+TEST(ParseHeaders, FirstMatchWinsAndMissingIsEmpty)
+{
+    const auto headers = ParseHeaders("Received: one\r\nReceived: two\r\n");
+    EXPECT_EQ(FindHeader(headers, "received"), "one");
+    EXPECT_EQ(FindHeader(headers, "Received"), ""); // lookups use the lower-case name
+    EXPECT_EQ(FindHeader(headers, "subject"), "");
+}
+
+TEST(ParseHeaders, LongFoldedHeaderKeepsEveryPiece)
+{
+    // A To: header of about 135 kB over thousands of folded lines, as some
+    // mailing list software writes them.
+    std::string block = "To: first@example.test";
+    std::string expected = "first@example.test";
+    for (int i = 0; i < 5000; ++i) {
+        const std::string address = "user" + std::to_string(i) + "@example.test,";
+        block += ",\r\n    " + address;
+        expected += ", " + address;
+    }
+    block += "\r\nSubject: after\r\n";
+    const auto headers = ParseHeaders(block);
+    ASSERT_EQ(headers.size(), 2u);
+    EXPECT_EQ(headers[0].value, expected);
+    EXPECT_EQ(headers[1].value, "after");
+}
+
+struct ParamCase {
+    const char* value;
+    const char* name;
+    const char* expected;
+};
+
+TEST(HeaderParam, Table)
+{
+    const ParamCase cases[] = {
+        {"text/plain; charset=utf-8", "charset", "utf-8"},
+        {"text/plain; CHARSET=UTF-8", "charset", "UTF-8"}, // name found in any case, value kept
+        {"text/plain;charset=\"iso-8859-1\"", "charset", "iso-8859-1"},
+        {"attachment; filename=a.pdf; size=3", "filename", "a.pdf"},
+        {"attachment; filename=\"a;b.pdf\"; size=3", "filename", "a;b.pdf"},
+        {"attachment; filename=\"unterminated", "filename", ""},
+        {"attachment; filename=\"\"", "filename", ""},
+        {"attachment; filename=a.pdf", "name", ""},             // "filename" is not "name"
+        {"image/png; xname=a; name=b.png", "name", "b.png"},     // nor is "xname"
+        {"image/png;\tname=tab.png", "name", "tab.png"},
+        {"name=first.png", "name", "first.png"},
+        {"multipart/mixed; boundary=abc def", "boundary", "abc"},
+        {"multipart/mixed; boundary=\"abc def\"", "boundary", "abc def"},
+        {"multipart/mixed; boundary = spaced", "boundary", ""},  // not recognised
+        {"text/plain; name*=utf-8''x.txt", "name", ""},          // RFC 2231 not recognised
+        {"text/plain", "charset", ""},
+        {"", "charset", ""},
+        {"text/plain; charset=", "charset", ""},
+    };
+    for (const ParamCase& c : cases)
+        EXPECT_EQ(HeaderParam(c.value, c.name), c.expected) << c.value << " / " << c.name;
+}
+
+TEST(DisplayName, Table)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Ann Example <ann@example.test>", "Ann Example"},
+        {"\"Doe, Jane\" <jane@example.test>", "Doe, Jane"},
+        {"  <bare@example.test>  ", "bare@example.test"},
+        {"<unclosed@example.test", "unclosed@example.test"},
+        {"plain@example.test", "plain@example.test"},
+        {"  spaced@example.test  ", "spaced@example.test"},
+        {"\"\" <q@example.test>", ""},
+        {"\" <x@example.test>", "\""},
+        {"", ""},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(DisplayName(input), expected) << input;
+}
+
+TEST(ParseHeaderSummary, DecodesFromAndSubjectKeepsIds)
+{
+    const HeaderSummary summary = ParseHeaderSummary(
+        "From: =?utf-8?q?J=C3=BCrgen?= <j@example.test>\r\n"
+        "Subject: =?iso-8859-1?q?caf=E9?=\r\n"
+        "Date: Mon, 07 Dec 2026 10:00:00 +0100\r\n"
+        "Message-ID: <id1@example.test>\r\n"
+        "In-Reply-To: <id0@example.test>\r\n"
+        "References: <a@x> <id0@example.test>\r\n"
+        "\r\n"
+        "Subject: body text, not a header\r\n");
+    EXPECT_EQ(summary.from, "J\xC3\xBCrgen <j@example.test>");
+    EXPECT_EQ(summary.subject, "caf\xC3\xA9");
+    EXPECT_EQ(summary.date, 1796634000); // 2026-12-07 09:00:00 UTC
+    EXPECT_EQ(summary.messageId, "<id1@example.test>");
+    EXPECT_EQ(summary.inReplyTo, "<id0@example.test>");
+    EXPECT_EQ(summary.references, "<a@x> <id0@example.test>");
+}
+
+} // namespace
+} // namespace postern

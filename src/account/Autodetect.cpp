@@ -1,6 +1,7 @@
 // DetectServerSettings: the five sources in order, cheapest and most certain
 // first. Every failure of a source just moves on to the next one.
 #include "account/Autodetect.h"
+#include "platform/AsciiText.h"
 
 #include "account/GoogleSignIn.h"
 #include "account/HttpsRequest.h"
@@ -8,19 +9,6 @@
 namespace postern {
 
 namespace {
-
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = LowerAscii(c);
-    return out;
-}
 
 // The domain ends up in host names and in request paths: characters that
 // could change where a request goes, or what it says, are refused outright.
@@ -66,7 +54,7 @@ std::vector<std::string> Deduplicated(const std::vector<std::string>& candidates
     for (const std::string& candidate : candidates) {
         if (candidate.empty())
             continue;
-        const std::string key = LowerAscii(candidate);
+        const std::string key = ToLowerAscii(candidate);
         bool duplicate = false;
         for (const std::string& earlier : seen)
             duplicate = duplicate || earlier == key;
@@ -182,7 +170,7 @@ bool DetectServerSettings(const AutodetectSeams& seams, const std::string& addre
         error = "enter a full email address first";
         return false;
     }
-    const std::string domain = LowerAscii(rest);
+    const std::string domain = ToLowerAscii(rest);
     if (!IsPlausibleDomain(domain)) {
         error = "not a valid mail domain: " + domain;
         return false;

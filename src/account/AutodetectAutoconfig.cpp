@@ -2,19 +2,11 @@
 // search: only a handful of elements matter, and a full XML parser would be
 // more code exposed to a document from the network than the task deserves.
 #include "account/Autodetect.h"
+#include "platform/AsciiText.h"
 
 namespace postern {
 
 namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
-        text.remove_suffix(1);
-    return text;
-}
 
 std::string_view Between(std::string_view text, std::string_view open, std::string_view close)
 {
@@ -30,7 +22,7 @@ std::string_view Between(std::string_view text, std::string_view open, std::stri
 
 std::string ElementValue(std::string_view block, const std::string& name)
 {
-    return std::string(Trim(Between(block, "<" + name + ">", "</" + name + ">")));
+    return std::string(TrimAsciiSpace(Between(block, "<" + name + ">", "</" + name + ">")));
 }
 
 // Decimal digits only; anything else, or a value beyond any port, gives 0.
@@ -45,23 +37,6 @@ int32_t PortValue(std::string_view text)
         value = value * 10 + (c - '0');
     }
     return value <= 65535 ? value : 0;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 } // namespace

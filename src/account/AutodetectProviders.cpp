@@ -1,6 +1,7 @@
 // The built-in table of well-known providers: the cheapest and most certain
 // source, consulted before anything touches the network.
 #include "account/Autodetect.h"
+#include "platform/AsciiText.h"
 
 #include <cstdint>
 
@@ -38,22 +39,6 @@ constexpr KnownProvider kKnownProviders[] = {
     {"proton.me,protonmail.com,pm.me", "127.0.0.1", 1143, "127.0.0.1", 1025, 0,
      "Proton requires the Proton Mail Bridge app; these are its local ports."},
 };
-
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
 
 bool ListHolds(std::string_view list, std::string_view domain)
 {

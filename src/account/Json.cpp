@@ -1,4 +1,5 @@
 #include "account/Json.h"
+#include "platform/Charset.h"
 
 #include <charconv>
 #include <cstdint>
@@ -103,25 +104,6 @@ namespace {
 // strtod needs a terminated buffer; numbers longer than this are read from
 // their first bytes only, which no document of ours comes near.
 constexpr std::size_t kNumberSlice = 511;
-
-void AppendUtf8(std::string& out, uint32_t codePoint)
-{
-    if (codePoint < 0x80) {
-        out.push_back(static_cast<char>(codePoint));
-    } else if (codePoint < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else if (codePoint < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    }
-}
 
 bool IsSurrogate(uint32_t unit)
 {

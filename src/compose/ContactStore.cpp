@@ -1,4 +1,5 @@
 #include "compose/ContactStore.h"
+#include "platform/AsciiText.h"
 
 #include "account/Json.h"
 #include "mail/MimeParser.h"
@@ -14,25 +15,6 @@ namespace {
 
 constexpr std::string_view kAutomatedPrefixes[] = {"no-reply",     "noreply",       "donotreply",
                                                    "do-not-reply", "mailer-daemon", "bounce"};
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20)
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20)
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string LowerAscii(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
 
 // An address worth offering: an at sign, and no space or control byte,
 // which would split it or smuggle a line break into a recipient field.
@@ -88,7 +70,7 @@ std::vector<std::string_view> SplitAddressList(std::string_view value)
 {
     std::vector<std::string_view> pieces;
     const auto emit = [&pieces](std::string_view piece) {
-        piece = Trim(piece);
+        piece = TrimAsciiSpace(piece);
         if (!piece.empty())
             pieces.push_back(piece);
     };
@@ -149,7 +131,7 @@ void ContactStore::RecordAddresses(std::string_view headerValue)
         const std::size_t open = piece.find('<');
         if (open != std::string_view::npos) {
             const std::size_t close = piece.find('>', open + 1);
-            address = Trim(piece.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
+            address = TrimAsciiSpace(piece.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
                                                                                   : close - open - 1));
         } else if (piece.find('@') != std::string_view::npos) {
             address = piece;
@@ -162,18 +144,18 @@ void ContactStore::RecordAddresses(std::string_view headerValue)
 
 void ContactStore::Remember(std::string_view nameIn, std::string_view address)
 {
-    const std::string email = LowerAscii(Trim(address));
+    const std::string email = ToLowerAscii(TrimAsciiSpace(address));
     if (email.empty() || !UsableAddress(email))
         return;
     for (const std::string_view prefix : kAutomatedPrefixes) {
         if (email.compare(0, prefix.size(), prefix) == 0)
             return;
     }
-    std::string_view trimmed = Trim(nameIn);
+    std::string_view trimmed = TrimAsciiSpace(nameIn);
     if (trimmed.size() >= 2 && trimmed.front() == '"' && trimmed.back() == '"')
         trimmed = trimmed.substr(1, trimmed.size() - 2);
     std::string name = CleanName(trimmed);
-    if (LowerAscii(name) == email)
+    if (ToLowerAscii(name) == email)
         name.clear();
 
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -185,12 +167,12 @@ void ContactStore::Remember(std::string_view nameIn, std::string_view address)
             ++contact.count;
         contact.lastSeen = sequence_;
         if (name.size() > contact.name.size()) {
-            contact.nameKey = LowerAscii(name);
+            contact.nameKey = ToLowerAscii(name);
             contact.name = std::move(name);
         }
     } else {
         Contact contact;
-        contact.nameKey = LowerAscii(name);
+        contact.nameKey = ToLowerAscii(name);
         contact.name = std::move(name);
         contact.email = email;
         contact.count = 1;
@@ -203,7 +185,7 @@ void ContactStore::Remember(std::string_view nameIn, std::string_view address)
 
 std::vector<Suggestion> ContactStore::Complete(std::string_view query, std::size_t limit) const
 {
-    const std::string q = LowerAscii(Trim(query));
+    const std::string q = ToLowerAscii(TrimAsciiSpace(query));
     std::vector<Suggestion> suggestions;
     if (q.empty() || limit == 0)
         return suggestions;
@@ -280,11 +262,11 @@ bool ContactStore::Load(const std::filesystem::path& file, std::string& error)
             if (item.type != JsonType::Object)
                 continue;
             Contact contact;
-            contact.email = LowerAscii(Trim(item.StringMember("e", "")));
+            contact.email = ToLowerAscii(TrimAsciiSpace(item.StringMember("e", "")));
             if (!UsableAddress(contact.email))
                 continue;
             contact.name = CleanName(item.StringMember("n", ""));
-            contact.nameKey = LowerAscii(contact.name);
+            contact.nameKey = ToLowerAscii(contact.name);
             contact.count = ClampCount(item.NumberMember("c", 1));
             contact.lastSeen = ClampSequence(item.NumberMember("t", 0));
             sequence = std::max(sequence, contact.lastSeen);

@@ -1,4 +1,5 @@
 #include "compose/ReplyDrafting.h"
+#include "platform/AsciiText.h"
 
 #include "mail/SmtpClient.h"
 #include "platform/Charset.h"
@@ -8,42 +9,6 @@
 namespace postern {
 
 namespace {
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix)
-{
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-        if (LowerAscii(text[i]) != lowerPrefix[i])
-            return false;
-    }
-    return true;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
-std::string_view TrimControl(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20)
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20)
-        s.remove_suffix(1);
-    return s;
-}
 
 ComposeRequest StartRequest(const DraftingAccount& account)
 {
@@ -127,7 +92,7 @@ ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, cons
             joined += ", " + source.cc;
         std::string cc;
         for (const std::string& address : ExtractAddresses(joined)) {
-            if (EqualNoCase(address, account.email))
+            if (EqualsIgnoringAsciiCase(address, account.email))
                 continue;
             if (!cc.empty())
                 cc += ", ";
@@ -136,7 +101,7 @@ ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, cons
         request.cc = Utf8ToUtf16(cc);
     }
 
-    request.subject = Utf8ToUtf16(StartsWithNoCase(source.subject, "re:") ? source.subject
+    request.subject = Utf8ToUtf16(StartsWithIgnoringAsciiCase(source.subject, "re:") ? source.subject
                                                                             : "Re: " + source.subject);
 
     const std::string when = Utf16ToUtf8(FormatListDate(source.date));
@@ -156,7 +121,7 @@ ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, cons
                         + QuoteBodyHtml(source) + "</blockquote>";
 
     request.inReplyTo = source.messageId;
-    request.references = std::string(TrimControl(source.references + " " + source.messageId));
+    request.references = std::string(TrimAsciiSpace(source.references + " " + source.messageId));
     request.answeredUid = uid;
     return request;
 }
@@ -164,7 +129,7 @@ ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, cons
 ComposeRequest BuildForwardRequest(const ParsedMessage& source, const DraftingAccount& account)
 {
     ComposeRequest request = StartRequest(account);
-    request.subject = Utf8ToUtf16(StartsWithNoCase(source.subject, "fwd:") ? source.subject
+    request.subject = Utf8ToUtf16(StartsWithIgnoringAsciiCase(source.subject, "fwd:") ? source.subject
                                                                              : "Fwd: " + source.subject);
     const std::string when = Utf16ToUtf8(FormatListDate(source.date));
     request.quoteText = "---------- Forwarded message ----------\r\nFrom: " + source.from + "\r\nDate: " + when

@@ -64,7 +64,7 @@ bool OneOf(std::string_view leaf, std::initializer_list<std::string_view> names)
 bool ParseListResponse(const ImapResponse& response, FolderInfo& folder)
 {
     const std::string& line = response.line;
-    if (!imap::StartsWithNoCase(line, "* LIST "))
+    if (!StartsWithIgnoringAsciiCase(line, "* LIST "))
         return false;
     const size_t open = line.find('(');
     if (open == std::string::npos)
@@ -72,7 +72,7 @@ bool ParseListResponse(const ImapResponse& response, FolderInfo& folder)
     const size_t close = line.find(')', open);
     if (close == std::string::npos)
         return false;
-    const std::string attributes = imap::ToLowerAscii(std::string_view(line).substr(open + 1, close - open - 1));
+    const std::string attributes = ToLowerAscii(std::string_view(line).substr(open + 1, close - open - 1));
 
     // Literals before the attribute list cannot exist in a LIST line, so
     // the first literal is the delimiter's or the name's.
@@ -88,7 +88,7 @@ bool ParseListResponse(const ImapResponse& response, FolderInfo& folder)
     out.delimiter = (delimiter.empty() || delimiter == "NIL") ? '/' : delimiter[0];
     out.noSelect = Contains(attributes, "\\noselect") || Contains(attributes, "\\nonexistent");
 
-    const std::string lower = imap::ToLowerAscii(name);
+    const std::string lower = ToLowerAscii(name);
     const size_t cut = lower.rfind(out.delimiter);
     const std::string_view leaf =
         cut == std::string::npos ? std::string_view(lower) : std::string_view(lower).substr(cut + 1);

@@ -31,7 +31,7 @@ uint32_t ExistsCount(const ImapResponse& response, uint32_t current)
 void CollectSearchUids(const ImapResponse& response, std::vector<uint32_t>& uids)
 {
     const std::string& line = response.line;
-    if (!imap::StartsWithNoCase(line, "* SEARCH"))
+    if (!StartsWithIgnoringAsciiCase(line, "* SEARCH"))
         return;
     size_t at = 8;
     for (;;) {
@@ -238,7 +238,7 @@ bool AppendMessage(ImapSession& session, std::string_view mailbox, std::string_v
             break;
     }
     const std::string status = response.line.substr(tagSpace.size());
-    if (imap::StartsWithNoCase(status, "OK"))
+    if (StartsWithIgnoringAsciiCase(status, "OK"))
         return true;
     error = "APPEND failed: " + status;
     return false;
@@ -251,7 +251,7 @@ bool CountUnseen(ImapSession& session, std::string_view mailbox, uint32_t& unsee
     unseen = 0;
     for (const ImapResponse& response : untagged) {
         const std::string& line = response.line;
-        if (!imap::StartsWithNoCase(line, "* STATUS"))
+        if (!StartsWithIgnoringAsciiCase(line, "* STATUS"))
             continue;
         // The counters come last, in parentheses; a mailbox named
         // "UNSEEN 5" must not be read as a count.
@@ -320,12 +320,12 @@ bool SelectAndSearch(ImapSession& session, std::string_view mailbox, std::string
         }
         CollectSearchUids(response, uids);
     }
-    if (!imap::StartsWithNoCase(selectStatus, "OK")) {
+    if (!StartsWithIgnoringAsciiCase(selectStatus, "OK")) {
         error = "SELECT " + std::string(mailbox) + " failed";
         uids.clear();
         return false;
     }
-    if (!imap::StartsWithNoCase(searchStatus, "OK")) {
+    if (!StartsWithIgnoringAsciiCase(searchStatus, "OK")) {
         error = "SEARCH failed";
         uids.clear();
         return false;

@@ -140,7 +140,7 @@ void ImapSession::ObserveCapabilities(std::string_view line)
         if (close == std::string_view::npos)
             return;
         list = list.substr(0, close);
-    } else if (imap::StartsWithNoCase(line, "* CAPABILITY ")) {
+    } else if (StartsWithIgnoringAsciiCase(line, "* CAPABILITY ")) {
         list = line.substr(13);
     } else {
         return;
@@ -167,7 +167,7 @@ void ImapSession::ObserveCapabilities(std::string_view line)
 bool ImapSession::HasCapability(std::string_view name) const
 {
     for (const std::string& known : capabilities) {
-        if (known.size() == name.size() && imap::StartsWithNoCase(known, name))
+        if (known.size() == name.size() && StartsWithIgnoringAsciiCase(known, name))
             return true;
     }
     return false;
@@ -212,7 +212,7 @@ bool ImapSession::Command(std::string_view command, std::vector<ImapResponse>& u
     const std::string text = response.line.substr(tagSpace.size());
     if (status)
         *status = text;
-    if (imap::StartsWithNoCase(text, "OK"))
+    if (StartsWithIgnoringAsciiCase(text, "OK"))
         return true;
     error = "server said: " + text;
     return false;
@@ -223,8 +223,8 @@ bool ImapSession::Capability(std::string& text, std::string& error)
     std::vector<ImapResponse> untagged;
     const bool ok = Command("CAPABILITY", untagged, error);
     for (const ImapResponse& response : untagged) {
-        if (imap::StartsWithNoCase(response.line, "* CAPABILITY"))
-            text = imap::ToLowerAscii(response.line);
+        if (StartsWithIgnoringAsciiCase(response.line, "* CAPABILITY"))
+            text = ToLowerAscii(response.line);
     }
     return ok;
 }
@@ -257,7 +257,7 @@ bool ImapSession::Open(const ServerLogin& login, std::string& error)
     std::string greeting;
     if (!ReadLine(greeting, error))
         return false;
-    if (!imap::StartsWithNoCase(greeting, "* OK") && !imap::StartsWithNoCase(greeting, "* PREAUTH")) {
+    if (!StartsWithIgnoringAsciiCase(greeting, "* OK") && !StartsWithIgnoringAsciiCase(greeting, "* PREAUTH")) {
         error = "unexpected IMAP greeting: " + greeting;
         return false;
     }
@@ -265,7 +265,7 @@ bool ImapSession::Open(const ServerLogin& login, std::string& error)
     // Capabilities announced before sign-in may grow after it (Dovecot adds
     // MOVE and UIDPLUS), so they count only in a PREAUTH greeting; otherwise
     // the sign-in answer's code, or a later CAPABILITY, tells.
-    if (imap::StartsWithNoCase(greeting, "* PREAUTH"))
+    if (StartsWithIgnoringAsciiCase(greeting, "* PREAUTH"))
         ObserveCapabilities(greeting);
 
     std::vector<ImapResponse> untagged;

@@ -30,7 +30,7 @@ bool ParseSummaryResponse(const ImapResponse& response, MessageHeader& header)
     if (flagsAt != std::string::npos) {
         const size_t start = flagsAt + 7;
         const size_t end = line.find(')', start);
-        const std::string flags = imap::ToLowerAscii(
+        const std::string flags = ToLowerAscii(
             std::string_view(line).substr(start, end == std::string::npos ? std::string::npos : end - start));
         out.seen = flags.find("\\seen") != std::string::npos;
         out.answered = flags.find("\\answered") != std::string::npos;

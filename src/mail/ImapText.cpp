@@ -2,36 +2,12 @@
 
 namespace postern::imap {
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string ToLowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = LowerAscii(c);
-    return out;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (LowerAscii(text[i]) != LowerAscii(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
 size_t FindNoCase(std::string_view text, std::string_view needle)
 {
     if (needle.size() > text.size())
         return std::string_view::npos;
     for (size_t i = 0; i + needle.size() <= text.size(); ++i) {
-        if (StartsWithNoCase(text.substr(i), needle))
+        if (StartsWithIgnoringAsciiCase(text.substr(i), needle))
             return i;
     }
     return std::string_view::npos;

@@ -3,15 +3,14 @@
 // nothing here depends on the locale.
 #pragma once
 
+#include "platform/AsciiText.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace postern::imap {
 
-[[nodiscard]] char LowerAscii(char c);
-[[nodiscard]] std::string ToLowerAscii(std::string_view text);
-[[nodiscard]] bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Position of needle in text ignoring ASCII case, or npos.
 [[nodiscard]] size_t FindNoCase(std::string_view text, std::string_view needle);
 

@@ -1,5 +1,6 @@
 // RFC 5322 dates ("Mon, 7 Dec 2026 10:00:00 +0100") to Unix seconds.
 #include "mail/MimeParser.h"
+#include "platform/AsciiText.h"
 
 #include <cstdint>
 
@@ -77,17 +78,6 @@ private:
     std::size_t pos = 0;
 };
 
-std::string_view TrimDateSpace(std::string_view text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 int MonthFromWord(std::string_view word)
 {
     static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
@@ -140,10 +130,10 @@ int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day)
 
 int64_t ParseDate(std::string_view text)
 {
-    text = TrimDateSpace(text);
+    text = TrimAsciiSpace(text);
     const std::size_t comma = text.find(',');
     if (comma != std::string_view::npos && comma < 4)
-        text = TrimDateSpace(text.substr(comma + 1));
+        text = TrimAsciiSpace(text.substr(comma + 1));
 
     Scanner scan(text);
     int64_t day = 0;

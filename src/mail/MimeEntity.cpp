@@ -1,6 +1,7 @@
 // The MIME entity walk: splits a message into its leaves, decodes them and
 // sorts them into the plain-text body, the HTML body and the other parts.
 #include "mail/MimeParser.h"
+#include "platform/AsciiText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,27 +11,13 @@ namespace postern {
 
 namespace {
 
-// Multipart nesting beyond this is not mail but an attack on the reader.
-constexpr int kMaxDepth = 10;
-
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string LowerTrimmed(std::string_view text)
 {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
-        --end;
-    std::string out(text.substr(begin, end - begin));
-    for (char& c : out)
-        c = AsciiLower(c);
-    return out;
+    return ToLowerAscii(TrimAsciiSpace(text));
 }
+
+// Multipart nesting beyond this is not mail but an attack on the reader.
+constexpr int kMaxDepth = 10;
 
 bool StartsWith(std::string_view text, std::string_view prefix)
 {
@@ -227,7 +214,7 @@ private:
         const std::string disposition = FindHeader(headers, "content-disposition");
         std::string dispositionLower = disposition;
         for (char& c : dispositionLower)
-            c = AsciiLower(c);
+            c = LowerAscii(c);
         const std::string dispositionName = HeaderParam(disposition, "filename");
         const bool attachment =
             StartsWith(dispositionLower, "attachment")
@@ -247,7 +234,7 @@ private:
         part.contentType = mediaType;
         part.charset = charset;
         for (char& c : part.charset)
-            c = AsciiLower(c);
+            c = LowerAscii(c);
         part.filename = DecodeEncodedWords(
             !dispositionName.empty() ? dispositionName : HeaderParam(contentType, "name"));
         std::string contentId = FindHeader(headers, "content-id");

@@ -1,4 +1,5 @@
 #include "mail/SmtpClient.h"
+#include "platform/AsciiText.h"
 
 #include "account/Base64.h"
 #include "mail/TlsConnection.h"
@@ -14,17 +15,6 @@ constexpr int kReceiveChunk = 8192;
 // that never ends a line or a reply from filling the memory.
 constexpr std::size_t kMaxReplyLine = 64 * 1024;
 constexpr std::size_t kMaxReplyText = 1024 * 1024;
-
-std::string_view Trim(std::string_view text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 // An address goes between angle brackets on a command line of its own: a
 // line break would end the command and start another one of the sender's
@@ -70,7 +60,7 @@ std::vector<std::string> ExtractAddresses(std::string_view text)
     bool inAngle = false;
     const auto finish = [&] {
         const std::string token = (fromAngle ? angle : std::string()) + rest;
-        const std::string_view trimmed = Trim(token);
+        const std::string_view trimmed = TrimAsciiSpace(token);
         if (trimmed.find('@') != std::string_view::npos)
             addresses.emplace_back(trimmed);
         fromAngle = false;
@@ -237,7 +227,7 @@ bool SmtpClient::Authenticate(const ServerLogin& login, std::string& error)
             if (SendAndExpect("\r\n", 2, ignored) || replyMismatch)
                 reply = lastText;
         }
-        error = "SMTP OAuth sign-in rejected: " + std::string(Trim(reply));
+        error = "SMTP OAuth sign-in rejected: " + std::string(TrimAsciiSpace(reply));
         return false;
     }
     std::string sasl;
@@ -248,7 +238,7 @@ bool SmtpClient::Authenticate(const ServerLogin& login, std::string& error)
     if (SmtpCommand("AUTH PLAIN " + Base64Encode(sasl), 2, error))
         return true;
     if (replyMismatch)
-        error = "SMTP sign-in rejected: " + std::string(Trim(lastText));
+        error = "SMTP sign-in rejected: " + std::string(TrimAsciiSpace(lastText));
     return false;
 }
 
@@ -279,7 +269,7 @@ bool SmtpClient::Expect(int expectedClass, std::string& error)
     if (lastCode / 100 == expectedClass)
         return true;
     replyMismatch = true;
-    error = "SMTP error: " + std::string(Trim(lastText));
+    error = "SMTP error: " + std::string(TrimAsciiSpace(lastText));
     return false;
 }
 

@@ -8,6 +8,9 @@
 
 namespace postern {
 
+// Appends one code point (below 0x110000, not a surrogate) as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // Ill-formed input becomes U+FFFD, as the Windows converters do.
 [[nodiscard]] std::u16string Utf8ToUtf16(std::string_view utf8);
 [[nodiscard]] std::string Utf16ToUtf8(std::u16string_view utf16);

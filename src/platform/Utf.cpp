@@ -21,6 +21,8 @@ void AppendUtf16(std::u16string& out, char32_t codePoint)
     }
 }
 
+} // namespace
+
 void AppendUtf8(std::string& out, char32_t codePoint)
 {
     if (codePoint < 0x80) {
@@ -39,8 +41,6 @@ void AppendUtf8(std::string& out, char32_t codePoint)
         out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
     }
 }
-
-} // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8)
 {

@@ -1,4 +1,5 @@
 #include "ui/Conversations.h"
+#include "platform/AsciiText.h"
 
 #include "ui/MessageIdTokens.h"
 
@@ -11,36 +12,10 @@ namespace postern {
 
 namespace {
 
-std::string_view TrimSpace(std::string_view s)
-{
-    // Bytes of 0x80 and above belong to UTF-8 characters and are never space.
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20)
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20)
-        s.remove_suffix(1);
-    return s;
-}
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithLower(std::string_view text, std::string_view lowerPrefix)
-{
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-        if (LowerAscii(text[i]) != lowerPrefix[i])
-            return false;
-    }
-    return true;
-}
-
 bool HasReplyPrefix(std::string_view subject)
 {
-    const std::string_view t = TrimSpace(subject);
-    return StartsWithLower(t, "re:") || StartsWithLower(t, "fwd:") || StartsWithLower(t, "fw:");
+    const std::string_view t = TrimAsciiSpace(subject);
+    return StartsWithIgnoringAsciiCase(t, "re:") || StartsWithIgnoringAsciiCase(t, "fwd:") || StartsWithIgnoringAsciiCase(t, "fw:");
 }
 
 // Union-find over row indices. Path compression alone keeps finds cheap
@@ -209,15 +184,15 @@ bool NamesOtherRow(const IdTable& ids, uint32_t account, std::string_view value,
 // The subject key before lowering: a view into the subject.
 std::string_view SubjectKeyView(std::string_view subject)
 {
-    std::string_view s = TrimSpace(subject);
+    std::string_view s = TrimAsciiSpace(subject);
     // Every pass removes at least one byte, so the loop ends.
     for (;;) {
-        const std::string_view t = TrimSpace(s);
-        if (StartsWithLower(t, "re:")) {
+        const std::string_view t = TrimAsciiSpace(s);
+        if (StartsWithIgnoringAsciiCase(t, "re:")) {
             s = t.substr(3);
-        } else if (StartsWithLower(t, "fwd:")) {
+        } else if (StartsWithIgnoringAsciiCase(t, "fwd:")) {
             s = t.substr(4);
-        } else if (StartsWithLower(t, "fw:")) {
+        } else if (StartsWithIgnoringAsciiCase(t, "fw:")) {
             s = t.substr(3);
         } else if (!t.empty() && t.front() == '[' && t.find(']') != std::string_view::npos) {
             s = t.substr(t.find(']') + 1);
@@ -225,7 +200,7 @@ std::string_view SubjectKeyView(std::string_view subject)
             break;
         }
     }
-    return TrimSpace(s);
+    return TrimAsciiSpace(s);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // per connection ("Connection: close"), the body framed by Content-Length,
 // chunked transfer coding, or the end of the connection.
 #include "platform/Https.h"
+#include "platform/AsciiText.h"
 
 #include "mail/TlsConnection.h"
 
@@ -28,31 +29,6 @@ bool HasControlCharacters(std::string_view text)
             return true;
     }
     return false;
-}
-
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
 }
 
 bool ParseDecimal(std::string_view text, std::size_t& value)
@@ -196,15 +172,15 @@ bool ReadHead(ResponseReader& reader, ResponseHead& head)
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos)
             continue; // not a header; tolerated as browsers do
-        const std::string_view name = Trim(std::string_view(line).substr(0, colon));
-        const std::string_view value = Trim(std::string_view(line).substr(colon + 1));
-        if (EqualsIgnoringCase(name, "transfer-encoding")) {
+        const std::string_view name = TrimAsciiSpace(std::string_view(line).substr(0, colon));
+        const std::string_view value = TrimAsciiSpace(std::string_view(line).substr(colon + 1));
+        if (EqualsIgnoringAsciiCase(name, "transfer-encoding")) {
             // Chunked must be the last coding applied.
             const std::size_t comma = value.rfind(',');
             const std::string_view last =
-                Trim(comma == std::string_view::npos ? value : value.substr(comma + 1));
-            head.chunked = EqualsIgnoringCase(last, "chunked");
-        } else if (EqualsIgnoringCase(name, "content-length")) {
+                TrimAsciiSpace(comma == std::string_view::npos ? value : value.substr(comma + 1));
+            head.chunked = EqualsIgnoringAsciiCase(last, "chunked");
+        } else if (EqualsIgnoringAsciiCase(name, "content-length")) {
             std::size_t length = 0;
             // Differing lengths are a classic smuggling vector: refuse them.
             if (!ParseDecimal(value, length) || (head.hasLength && length != head.contentLength))
@@ -226,7 +202,7 @@ bool ReadChunkedBody(ResponseReader& reader, std::string& body)
         if (extension != std::string_view::npos)
             sizeText = sizeText.substr(0, extension);
         std::size_t size = 0;
-        if (!ParseHex(Trim(sizeText), size))
+        if (!ParseHex(TrimAsciiSpace(sizeText), size))
             return false;
         if (size == 0)
             break;

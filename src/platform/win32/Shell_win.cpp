@@ -1,5 +1,6 @@
 // Handing a URL to the default browser.
 #include "platform/Shell.h"
+#include "platform/AsciiText.h"
 
 #include "platform/win32/WideText_win.h"
 
@@ -10,31 +11,13 @@
 
 namespace postern {
 
-namespace {
-
-bool StartsWithNoCase(const std::string& text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool OpenUrl(const std::string& url, std::string& error)
 {
     // ShellExecute runs whatever it is given: a program path, a document, any
     // protocol handler. Only web and mail addresses may reach it, never a
     // link from a message that names something else.
-    if (!StartsWithNoCase(url, "https:") && !StartsWithNoCase(url, "http:") &&
-        !StartsWithNoCase(url, "mailto:")) {
+    if (!StartsWithIgnoringAsciiCase(url, "https:") && !StartsWithIgnoringAsciiCase(url, "http:") &&
+        !StartsWithIgnoringAsciiCase(url, "mailto:")) {
         error = "not a URL: " + url;
         return false;
     }

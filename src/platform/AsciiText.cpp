@@ -1,0 +1,43 @@
+#include "platform/AsciiText.h"
+
+namespace postern {
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string ToLowerAscii(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string_view TrimAsciiSpace(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace postern

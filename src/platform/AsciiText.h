@@ -1,0 +1,21 @@
+// ASCII text helpers shared by the protocol parsers, the list model and the
+// drafting code. Protocol keywords, header names and media types are ASCII
+// and compared without regard to case; nothing here depends on the locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace postern {
+
+[[nodiscard]] char LowerAscii(char c);
+[[nodiscard]] std::string ToLowerAscii(std::string_view text);
+[[nodiscard]] bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
+
+// Without the bytes up to and including the space at both ends (tabs, line
+// ends, other control bytes). Bytes of 0x80 and above belong to UTF-8
+// characters and are never trimmed.
+[[nodiscard]] std::string_view TrimAsciiSpace(std::string_view text);
+
+} // namespace postern

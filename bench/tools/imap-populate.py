@@ -12,7 +12,6 @@ variables for `postern-cli bench imap` and imap-baseline.py).
 """
 
 import imaplib
-import importlib.util
 import os
 import random
 import ssl
@@ -22,9 +21,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
-spec = importlib.util.spec_from_file_location("mutf7", os.path.join(HERE, "imap-mutf7.py"))
-mutf7 = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(mutf7)
+sys.path.insert(0, HERE)
+import imap_mutf7 as mutf7  # noqa: E402  (the shared modified UTF-7 encoder beside this file)
 
 INBOX_MESSAGES = 10000
 FOLDER_NAMES = ["Archive/2019", "Archive/2020", "Archive/2021", "Archive/2022", "Archive/2023",

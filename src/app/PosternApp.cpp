@@ -1,7 +1,9 @@
 #include "app/PosternApp.h"
 
+#include "compose/ContactStore.h"
 #include "platform/Charset.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -12,18 +14,38 @@ namespace {
 
 // The per-account lists never shrink while the program runs (removing an
 // account restarts it), so growing them to the account count is all there is.
-template <typename T>
-void GrowTo(std::vector<T>& list, size_t count)
+// Sessions can be neither copied nor moved, so the lists grow one new
+// element at a time.
+template <typename List>
+void GrowTo(List& list, size_t count)
 {
-    if (list.size() < count)
-        list.resize(count);
+    while (list.size() < count)
+        list.emplace_back();
 }
 
 } // namespace
 
+std::string FolderKey(uint32_t account, std::string_view mailbox)
+{
+    std::string key = std::to_string(account);
+    key += '|';
+    key += mailbox;
+    return key;
+}
+
+std::string BodyKey(uint32_t account, std::string_view mailbox, uint32_t uid)
+{
+    return FolderKey(account, mailbox) + '|' + std::to_string(uid);
+}
+
 PosternApp::PosternApp() : PosternApp(SettingsPath()) {}
 
-PosternApp::PosternApp(std::filesystem::path settingsPath) : settingsPath_(std::move(settingsPath)) {}
+PosternApp::PosternApp(std::filesystem::path settingsPath, EngineOptions options)
+    : settingsPath_(std::move(settingsPath)), options_(std::move(options))
+{
+    list_.statusText = u"Starting\u2026";
+    list_.conversationMode = true;
+}
 
 PosternApp::~PosternApp()
 {
@@ -41,6 +63,11 @@ void PosternApp::AttachUi(UiPort& ui)
     ui_ = &ui;
 }
 
+std::filesystem::path PosternApp::DataFile(const char* name) const
+{
+    return settingsPath_.parent_path() / name;
+}
+
 void PosternApp::PrepareState()
 {
     const size_t accounts = settings_.accounts.size();
@@ -55,16 +82,35 @@ void PosternApp::PrepareState()
     railWidth_ = panes.rail;
     listWidth_ = panes.list;
 
+    std::string ignored; // a missing or unreadable file is an empty list
+    (void)LoadContacts(DataFile("contacts.json"), ignored);
+    (void)lockList_.Load(DataFile("locked.json"), ignored);
+
     // The worker has not started yet, so its lists are still ours to fill.
-    workerAccounts_ = settings_.accounts;
-    GrowTo(selectedMailbox_, accounts);
-    GrowTo(sentFolder_, accounts);
-    GrowTo(trashFolder_, accounts);
-    GrowTo(folderLists_, accounts);
-    GrowTo(inboxUnread_, accounts);
-    GrowTo(inboxName_, accounts);
-    GrowTo(inboxHeaders_, accounts);
-    GrowTo(inboxLoadedAt_, accounts);
+    workerAccounts_.assign(settings_.accounts.begin(), settings_.accounts.end());
+    GrowWorkerState(accounts);
+    GrowAccountState(accounts);
+    SyncLockedRailItem();
+}
+
+void PosternApp::GrowAccountState(size_t count)
+{
+    GrowTo(inboxUnread_, count);
+    GrowTo(inboxName_, count);
+    GrowTo(inboxHeaders_, count);
+    GrowTo(inboxLoadedAt_, count);
+    GrowTo(idleWatchers_, count);
+    list_.accountCount = static_cast<uint32_t>(count);
+}
+
+void PosternApp::GrowWorkerState(size_t count)
+{
+    GrowTo(sessions_, count);
+    GrowTo(selectedMailbox_, count);
+    GrowTo(sentFolder_, count);
+    GrowTo(trashFolder_, count);
+    GrowTo(folderLists_, count);
+    GrowTo(traffic_, count);
 }
 
 void PosternApp::WindowPlaced()
@@ -81,16 +127,32 @@ bool PosternApp::StartWorker(std::string& error)
     return jobs_.Start(error);
 }
 
+void PosternApp::StartAccounts()
+{
+    for (size_t account = 0; account < settings_.accounts.size(); ++account) {
+        QueueFolderList(account);
+        if (options_.startWatchers)
+            StartWatcher(account);
+    }
+}
+
 void PosternApp::Shutdown()
 {
     if (shutDown_)
         return;
     shutDown_ = true;
+    StopWatchers();
     jobs_.Stop();
+    std::string ignored; // nothing to tell the user any more
+    (void)SaveContacts(DataFile("contacts.json"), ignored);
     // Only a file that was understood is written back: one that could not
     // be read must not be replaced by defaults.
     if (settingsLoaded_)
         SaveSettingsFile();
+    // The worker has ended, so its sessions are ours now.
+    for (ImapSession& session : sessions_)
+        if (session.IsConnected())
+            session.Logout();
 }
 
 void PosternApp::OnMove(const std::optional<WindowPlacementState>& placement)
@@ -119,10 +181,25 @@ void PosternApp::OnExitSizeMove(const std::optional<WindowPlacementState>& place
 bool PosternApp::OnTimer(unsigned timerId)
 {
     switch (timerId) {
+    case kRefreshTimer: {
+        RefreshCurrent(true);
+        std::string ignored; // the next tick tries again
+        (void)SaveContacts(DataFile("contacts.json"), ignored);
+        return false;
+    }
     case kAutoSelectTimer:
-        // Selecting the first row needs the message list; until there is one
-        // the tick only records that the chance has passed.
+        if (!autoSelectDone_ && list_.currentRow < 0 && !list_.viewRows.empty())
+            SelectRow(0, false);
         autoSelectDone_ = true;
+        return true;
+    case kRemovalTimer:
+        StepRemoval();
+        return !removal_.running;
+    case kFolderHoverTimer:
+        PrefetchHoveredFolder();
+        return true;
+    case kRowHoverTimer:
+        PrefetchHoveredRow();
         return true;
     default:
         return false;
@@ -138,7 +215,20 @@ void PosternApp::HandleRecord(std::unique_ptr<ResultRecord> record)
         ShowStatus(std::move(RecordAs<StatusTextRecord>(*record)->text));
         break;
     case RecordKind::ErrorText:
+        list_.loading = false;
         ShowStatus(u"\u26A0 " + RecordAs<ErrorTextRecord>(*record)->text);
+        break;
+    case RecordKind::Folders:
+        ApplyFolders(*RecordAs<FoldersResult>(*record));
+        break;
+    case RecordKind::Headers:
+        OnHeaders(*RecordAs<HeadersResult>(*record));
+        break;
+    case RecordKind::Body:
+        OnBody(*RecordAs<BodyResult>(*record));
+        break;
+    case RecordKind::Unread:
+        OnUnreadCount(*RecordAs<UnreadCount>(*record));
         break;
     case RecordKind::RefreshToken: {
         auto& token = *RecordAs<RefreshTokenRecord>(*record);
@@ -149,12 +239,23 @@ void PosternApp::HandleRecord(std::unique_ptr<ResultRecord> record)
         SaveSettingsFile();
         break;
     }
+    case RecordKind::SendRequest:
+        QueueSend(*RecordAs<SendRequestRecord>(*record));
+        break;
     case RecordKind::AccountAdded:
         AddNewAccounts();
         break;
-    default:
-        // Records whose handlers are not part of this program yet are freed
-        // unread.
+    case RecordKind::SearchBatch:
+        OnSearchBatch(*RecordAs<SearchBatch>(*record));
+        break;
+    case RecordKind::Conversation:
+        OnConversation(*RecordAs<ConversationResult>(*record));
+        break;
+    case RecordKind::IdleActivity:
+        OnIdleActivity(RecordAs<IdleActivityRecord>(*record)->account);
+        break;
+    case RecordKind::SendResult:
+        // Answers go to compose windows, never to the main window.
         break;
     }
 }
@@ -195,31 +296,36 @@ void PosternApp::AddNewAccounts()
     const size_t known = inboxUnread_.size();
     if (count <= known)
         return;
-    GrowTo(inboxUnread_, count);
-    GrowTo(inboxName_, count);
-    GrowTo(inboxHeaders_, count);
-    GrowTo(inboxLoadedAt_, count);
+    GrowAccountState(count);
 
     // The worker's lists grow on the worker, between two jobs, so no job
-    // ever sees them move. The priority lane runs this before any job that
+    // ever sees them change. The priority lane runs this before any job that
     // is queued for the new accounts from now on.
     std::vector<AccountConfig> added(settings_.accounts.begin() + static_cast<std::ptrdiff_t>(known),
                                      settings_.accounts.end());
     jobs_.EnqueuePriority([this, added = std::move(added), count]() mutable {
         for (AccountConfig& account : added)
             workerAccounts_.push_back(std::move(account));
-        GrowTo(selectedMailbox_, count);
-        GrowTo(sentFolder_, count);
-        GrowTo(trashFolder_, count);
-        GrowTo(folderLists_, count);
+        GrowWorkerState(count);
     });
+    for (size_t account = known; account < count; ++account) {
+        QueueFolderList(account);
+        if (options_.startWatchers)
+            StartWatcher(account);
+    }
 }
 
 void PosternApp::ShowStatus(std::u16string text)
 {
-    statusText_ = std::move(text);
+    list_.statusText = std::move(text);
     if (ui_)
         ui_->Repaint();
+}
+
+uint64_t PosternApp::NowMs() const
+{
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 } // namespace postern

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "mail/FolderInfo.h"
+#include "mail/MessageBuilder.h"
 #include "mail/MessageHeader.h"
 #include "mail/MimeParser.h"
 
@@ -30,20 +31,22 @@ enum class RecordKind : uint32_t {
     AccountAdded = 10,
     SearchBatch = 11,
     Conversation = 12,
+    IdleActivity = 41,
 };
 
 inline constexpr uint32_t kFirstRecordOffset = 1;
-inline constexpr uint32_t kLastRecordOffset = 12;
+inline constexpr uint32_t kLastRecordOffset = 41;
 
 [[nodiscard]] constexpr uint32_t RecordOffset(RecordKind kind)
 {
     return static_cast<uint32_t>(kind);
 }
 
-// The kind for a message offset, false outside 1..12.
+// The kind for a message offset, false for offsets that carry no record.
 [[nodiscard]] constexpr bool RecordKindFromOffset(uint32_t offset, RecordKind& kind)
 {
-    if (offset < kFirstRecordOffset || offset > kLastRecordOffset)
+    const bool worker = offset >= 1 && offset <= 12;
+    if (!worker && offset != static_cast<uint32_t>(RecordKind::IdleActivity))
         return false;
     kind = static_cast<RecordKind>(offset);
     return true;
@@ -127,7 +130,11 @@ struct SendRequestRecord : RecordOf<RecordKind::SendRequest> {
     std::string htmlBody;
     std::string inReplyTo;
     std::string references;
+    std::vector<OutgoingAttachment> attachments;
     uint32_t answeredUid = 0; // 0 when the message answers nothing
+    // The folder of the answered message: the same UID names another
+    // message in every other folder.
+    std::string answeredMailbox;
 };
 
 struct SendResult : RecordOf<RecordKind::SendResult> {
@@ -151,6 +158,11 @@ struct SearchBatch : RecordOf<RecordKind::SearchBatch> {
     uint32_t generation = 0;
     bool done = false;
     std::vector<SearchHit> hits;
+};
+
+// A new-mail watcher saw its inbox change (or has just connected).
+struct IdleActivityRecord : RecordOf<RecordKind::IdleActivity> {
+    int account = -1;
 };
 
 struct ConversationResult : RecordOf<RecordKind::Conversation> {

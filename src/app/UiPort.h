@@ -1,11 +1,15 @@
 // UiPort: everything the core asks of the window it runs in. The Win32 shell
-// implements it with window messages and InvalidateRect; tests implement it
-// with a queue their own thread drains, so the core runs without a window.
+// implements it with window messages, timers, the clipboard and the embedded
+// browser; tests implement it with a queue their own thread drains and a
+// record of what the window was asked to show, so the core runs without a
+// window.
 #pragma once
 
 #include "app/ResultRecords.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 namespace postern {
 
@@ -19,8 +23,30 @@ public:
     // by the port, never leaked.
     virtual void Post(std::unique_ptr<ResultRecord> record) = 0;
 
+    // Any thread. The answer to a compose window's send request. A window
+    // that has closed in the meantime is not touched; the record is freed.
+    virtual void PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result) = 0;
+
     // UI thread. The window shows state that changed; paint it again.
     virtual void Repaint() = 0;
+
+    // UI thread. The reading pane shows this page; an empty text is the
+    // empty page.
+    virtual void ShowPage(std::u16string page) = 0;
+
+    // UI thread. The message list scrolls so that the row is visible; -1
+    // scrolls to the top.
+    virtual void ScrollToRow(int32_t row) = 0;
+
+    // UI thread. Starts (or restarts) one of the window's timers.
+    virtual void StartTimer(unsigned timerId, unsigned periodMs) = 0;
+
+    // UI thread. Puts the text on the clipboard; false when it is busy.
+    virtual bool SetClipboardText(const std::u16string& text) = 0;
+
+    // UI thread. The notification-area icon shows unread mail (or none) with
+    // this tooltip.
+    virtual void ShowTray(bool unread, const std::u16string& tooltip) = 0;
 };
 
 } // namespace postern

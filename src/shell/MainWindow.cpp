@@ -67,6 +67,7 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
     if (app_.StartWorker(error)) {
         SetTimer(window_, kRefreshTimer, kRefreshTimerMs, nullptr);
         SetTimer(window_, kAutoSelectTimer, kAutoSelectTimerMs, nullptr);
+        app_.StartAccounts();
         RunMessageLoop();
     } else {
         exitCode = 1;

@@ -1,5 +1,7 @@
 #include "shell/Win32UiPort.h"
 
+#include <cstring>
+
 namespace postern::shell {
 
 namespace {
@@ -47,6 +49,67 @@ void Win32UiPort::Post(std::unique_ptr<ResultRecord> record)
         return;
     if (PostMessageW(window_, RecordMessage(record->kind), 0, reinterpret_cast<LPARAM>(record.get())))
         (void)record.release();
+}
+
+void Win32UiPort::PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result)
+{
+    if (!result)
+        return;
+    // A compose window that has closed since it asked is not touched; its
+    // answer is freed here.
+    HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(composeWindow));
+    if (target && IsWindow(target)
+        && PostMessageW(target, RecordMessage(RecordKind::SendResult), 0, reinterpret_cast<LPARAM>(result.get())))
+        (void)result.release();
+}
+
+void Win32UiPort::ShowPage(std::u16string page)
+{
+    // The reading pane keeps the newest page until its browser is ready.
+    page_ = std::move(page);
+}
+
+void Win32UiPort::ScrollToRow(int32_t /*row*/)
+{
+    // The list pane scrolls itself when it is painted next.
+}
+
+void Win32UiPort::StartTimer(unsigned timerId, unsigned periodMs)
+{
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (window_)
+        SetTimer(window_, timerId, periodMs, nullptr);
+}
+
+bool Win32UiPort::SetClipboardText(const std::u16string& text)
+{
+    HWND window = nullptr;
+    {
+        const std::lock_guard<std::mutex> guard(lock_);
+        window = window_;
+    }
+    if (!window || !OpenClipboard(window))
+        return false;
+    EmptyClipboard();
+    bool placed = false;
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(block)) {
+            memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(block);
+            placed = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+        }
+        if (!placed)
+            GlobalFree(block); // the clipboard owns the block only once it took it
+    }
+    CloseClipboard();
+    return placed;
+}
+
+void Win32UiPort::ShowTray(bool unread, const std::u16string& tooltip)
+{
+    trayUnread_ = unread;
+    trayTip_ = tooltip;
 }
 
 void Win32UiPort::Repaint()

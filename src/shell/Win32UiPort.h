@@ -18,15 +18,29 @@ public:
     // PostMessageW on; when the window is closed or the post fails, the
     // record is freed here.
     void Post(std::unique_ptr<ResultRecord> record) override;
+    void PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result) override;
     void Repaint() override;
+    void ShowPage(std::u16string page) override;
+    void ScrollToRow(int32_t row) override;
+    void StartTimer(unsigned timerId, unsigned periodMs) override;
+    bool SetClipboardText(const std::u16string& text) override;
+    void ShowTray(bool unread, const std::u16string& tooltip) override;
 
     // UI thread, while the window is being destroyed: nothing is posted to
     // it from here on, and the records already queued for it are freed.
     void Close();
 
+    // What the reading pane and the notification area are to show.
+    [[nodiscard]] const std::u16string& Page() const { return page_; }
+    [[nodiscard]] bool TrayUnread() const { return trayUnread_; }
+    [[nodiscard]] const std::u16string& TrayTip() const { return trayTip_; }
+
 private:
     std::mutex lock_;
     HWND window_;
+    std::u16string page_;
+    bool trayUnread_ = false;
+    std::u16string trayTip_;
 };
 
 // The message number a record travels under.

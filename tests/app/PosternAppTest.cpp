@@ -290,13 +290,13 @@ TEST(PosternApp, AnAddedAccountReachesTheWorkerBeforeAnyJobQueuedForIt)
     EXPECT_EQ(app.AccountCount(), 2u);
 
     app.Jobs().EnqueueNormal([&app] {
-        const auto& accounts = app.WorkerAccounts();
-        std::string seen = std::to_string(accounts.size()) + " " + accounts.back().email + " "
-                           + std::to_string(app.SelectedMailbox().size());
-        app.PostStatus(Utf8ToUtf16(seen));
+        const size_t count = app.WorkerAccountCount();
+        app.PostStatus(u"seen: " + Utf8ToUtf16(std::to_string(count) + " " + app.WorkerAccount(count - 1).email));
     });
-    ASSERT_TRUE(started.HandleUntil(RecordKind::StatusText));
-    EXPECT_EQ(app.StatusText(), u"2 b@example.test 2");
+    // The new account's folder-list job runs first and says what it does.
+    for (int i = 0; i < 10 && app.StatusText().rfind(u"seen: ", 0) != 0; ++i)
+        ASSERT_TRUE(started.HandleUntil(RecordKind::StatusText));
+    EXPECT_EQ(app.StatusText(), u"seen: 2 b@example.test");
 
     // The settings are written once more at the end, after the worker.
     std::filesystem::remove(path);

@@ -1,6 +1,7 @@
 // A UiPort for tests: records go into a queue that the test thread drains in
-// place of a message loop. Closing it is the window going away: later
-// records are freed on arrival, as the Win32 port does.
+// place of a message loop, and what the window is asked to show is kept for
+// the test to look at. Closing it is the window going away: later records
+// are freed on arrival, as the Win32 port does.
 #pragma once
 
 #include "app/UiPort.h"
@@ -10,11 +11,20 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace postern::test {
 
 class QueuedUiPort final : public UiPort {
 public:
+    struct SentAnswer {
+        uint64_t composeWindow = 0;
+        bool ok = false;
+        std::u16string error;
+    };
+
     void Post(std::unique_ptr<ResultRecord> record) override
     {
         {
@@ -26,7 +36,31 @@ public:
         arrived_.notify_all();
     }
 
+    // Compose windows are identified by number here; those in `closedWindows`
+    // have gone away and their answers are dropped.
+    void PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result) override
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        if (!result || closedWindows_.count(composeWindow) > 0)
+            return;
+        sent_.push_back({composeWindow, result->ok, result->error});
+    }
+
     void Repaint() override { ++repaints_; }
+    void ShowPage(std::u16string page) override { page_ = std::move(page); ++pagesShown_; }
+    void ScrollToRow(int32_t row) override { scrolledTo_ = row; }
+    void StartTimer(unsigned timerId, unsigned) override { timers_.push_back(timerId); }
+    bool SetClipboardText(const std::u16string& text) override
+    {
+        clipboard_ = text;
+        return true;
+    }
+    void ShowTray(bool unread, const std::u16string& tooltip) override
+    {
+        trayUnread_ = unread;
+        trayTip_ = tooltip;
+        ++trayUpdates_;
+    }
 
     // The next record, or nullptr when none came before the deadline.
     std::unique_ptr<ResultRecord> Next(std::chrono::milliseconds limit)
@@ -49,15 +83,45 @@ public:
         }
     }
 
-    // UI thread only, like Repaint itself.
+    void CloseComposeWindow(uint64_t window)
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        closedWindows_.insert(window);
+    }
+
+    std::vector<SentAnswer> SendAnswers()
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        return sent_;
+    }
+
+    // UI thread only, like the calls that fill them.
     [[nodiscard]] int Repaints() const { return repaints_; }
+    [[nodiscard]] const std::u16string& Page() const { return page_; }
+    [[nodiscard]] int PagesShown() const { return pagesShown_; }
+    [[nodiscard]] int32_t ScrolledTo() const { return scrolledTo_; }
+    [[nodiscard]] const std::vector<unsigned>& Timers() const { return timers_; }
+    [[nodiscard]] const std::u16string& Clipboard() const { return clipboard_; }
+    [[nodiscard]] bool TrayUnread() const { return trayUnread_; }
+    [[nodiscard]] const std::u16string& TrayTip() const { return trayTip_; }
+    [[nodiscard]] int TrayUpdates() const { return trayUpdates_; }
 
 private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<std::unique_ptr<ResultRecord>> queue_;
     bool closed_ = false;
+    std::set<uint64_t> closedWindows_;
+    std::vector<SentAnswer> sent_;
     int repaints_ = 0;
+    std::u16string page_;
+    int pagesShown_ = 0;
+    int32_t scrolledTo_ = -2;
+    std::vector<unsigned> timers_;
+    std::u16string clipboard_;
+    bool trayUnread_ = false;
+    std::u16string trayTip_;
+    int trayUpdates_ = 0;
 };
 
 } // namespace postern::test

@@ -24,6 +24,7 @@ TEST(ResultRecords, EachRecordTravelsUnderItsOwnMessageNumber)
         {HeadersResult::kKind, 4},    {BodyResult::kKind, 5},        {UnreadCount::kKind, 6},
         {RefreshTokenRecord::kKind, 7}, {SendRequestRecord::kKind, 8}, {SendResult::kKind, 9},
         {AccountAddedRecord::kKind, 10}, {SearchBatch::kKind, 11},   {ConversationResult::kKind, 12},
+        {IdleActivityRecord::kKind, 41},
     };
     for (const auto& [kind, offset] : expected) {
         EXPECT_EQ(RecordOffset(kind), offset);

@@ -2,7 +2,7 @@
 // Postfix for IDLE): what real servers answer, on both platform backends.
 // Each test works in folders of its own under RunPrefix(), so tests do not
 // depend on their order or on another run.
-#include "DovecotFixture.h"
+#include "support/DovecotFixture.h"
 
 #include "mail/ImapIdle.h"
 #include "mail/ImapMailbox.h"

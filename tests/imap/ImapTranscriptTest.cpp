@@ -6,7 +6,7 @@
 // To record them again (after a deliberate change of the command bytes):
 //   POSTERN_RECORD_TRANSCRIPTS=tests/imap/transcripts imap_tests --gtest_filter='ImapTranscript.Record'
 // with the fixture running.
-#include "DovecotFixture.h"
+#include "support/DovecotFixture.h"
 #include "ReplayCase.h"
 #include "Transcript.h"
 

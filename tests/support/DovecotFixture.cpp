@@ -1,4 +1,4 @@
-#include "DovecotFixture.h"
+#include "support/DovecotFixture.h"
 
 #include "mail/ImapMailbox.h"
 #include "mail/TlsConnection.h"

@@ -1,0 +1,460 @@
+// What the user does to messages: marking read, deleting, moving, locking,
+// copying the sender or subject, saving an attachment. The window changes at
+// once; the server work follows as jobs, and a failed job does not roll the
+// window back (the next load shows the server's state).
+#include "app/PosternApp.h"
+
+#include "app/AttachmentFile.h"
+#include "mail/ImapMailbox.h"
+#include "mail/SmtpClient.h"
+#include "platform/Charset.h"
+#include "ui/ListModel.h"
+#include "ui/StatusText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace postern {
+
+namespace {
+
+constexpr uint64_t kRemovalMs = 150;
+
+std::string LockKeyOf(const MessageRow& row)
+{
+    return LockKey(static_cast<int32_t>(row.account), row.mailbox, row.header.uid, row.header.messageId);
+}
+
+void SetSeenOn(std::vector<MessageRow>& rows, uint32_t account, uint32_t uid, bool seen)
+{
+    for (MessageRow& row : rows) {
+        if (row.account == account && row.header.uid == uid)
+            row.header.seen = seen;
+        for (ConversationMember& member : row.members)
+            if (member.account == account && member.uid == uid)
+                member.seen = seen;
+    }
+}
+
+} // namespace
+
+// --- unread state ----------------------------------------------------------------
+
+void PosternApp::AdjustUnread(uint32_t account, const std::string& mailbox, int32_t delta)
+{
+    if (account >= inboxUnread_.size())
+        return;
+    uint32_t& count = IsInboxOf(account, mailbox) ? inboxUnread_[account]
+                                                  : folderUnread_[FolderKey(account, mailbox)];
+    if (delta < 0)
+        count -= std::min(count, static_cast<uint32_t>(-delta));
+    else
+        count += static_cast<uint32_t>(delta);
+}
+
+void PosternApp::SetSeenEverywhere(uint32_t account, uint32_t uid, bool seen)
+{
+    SetSeenOn(list_.allRows, account, uid, seen);
+    SetSeenOn(list_.viewRows, account, uid, seen);
+    if (UnifiedShown() && account < inboxHeaders_.size())
+        for (MessageHeader& header : inboxHeaders_[account])
+            if (header.uid == uid)
+                header.seen = seen;
+}
+
+void PosternApp::MarkRead(int32_t row, bool read)
+{
+    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size() || !CurrentItem())
+        return;
+    const MessageRow& target = list_.viewRows[static_cast<size_t>(row)];
+    if (target.header.seen == read)
+        return;
+    const uint32_t account = target.account;
+    const uint32_t uid = target.header.uid;
+    const std::string mailbox = MailboxOfRow(target);
+    SetSeenEverywhere(account, uid, read);
+    AdjustUnread(account, mailbox, read ? -1 : 1);
+    jobs_.EnqueueNormal([this, account, mailbox, uid, read] {
+        std::string error; // silent: the next load shows the server's state
+        if (SelectMailbox(account, mailbox, error))
+            (void)StoreFlag(sessions_[account], uid, "\\Seen", read, error);
+    });
+    UpdateTray();
+    UpdateStatusText(list_);
+    if (ui_)
+        ui_->Repaint();
+}
+
+std::vector<PosternApp::MessageRef> PosternApp::MarkSeenOnOpen(int32_t row)
+{
+    std::vector<MessageRef> targets;
+    const MessageRow& opened = list_.viewRows[static_cast<size_t>(row)];
+    if (opened.members.size() > 1) {
+        for (const ConversationMember& member : opened.members)
+            if (!member.seen)
+                targets.push_back({member.account, member.mailbox, member.uid, true});
+    } else if (!opened.header.seen) {
+        targets.push_back({opened.account, MailboxOfRow(opened), opened.header.uid, true});
+    }
+    for (const MessageRef& target : targets) {
+        AdjustUnread(target.account, target.mailbox, -1);
+        SetSeenEverywhere(target.account, target.uid, true);
+    }
+    MessageRow& shown = list_.viewRows[static_cast<size_t>(row)];
+    shown.header.seen = true;
+    for (ConversationMember& member : shown.members)
+        member.seen = true;
+    return targets;
+}
+
+void PosternApp::MarkFolderRead(int32_t index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= railItems_.size())
+        return;
+    const RailItem item = railItems_[static_cast<size_t>(index)];
+    if (item.isAccount || item.lockedView)
+        return;
+    std::vector<std::pair<uint32_t, std::string>> targets;
+    if (item.unified) {
+        for (size_t account = 0; account < inboxName_.size(); ++account)
+            if (!inboxName_[account].empty())
+                targets.emplace_back(static_cast<uint32_t>(account), inboxName_[account]);
+    } else {
+        targets.emplace_back(static_cast<uint32_t>(item.account), item.path);
+    }
+    const RailItem* current = CurrentItem();
+    for (const auto& [account, mailbox] : targets) {
+        if (IsInboxOf(account, mailbox)) {
+            inboxUnread_[account] = 0;
+            for (MessageHeader& header : inboxHeaders_[account])
+                header.seen = true;
+        } else {
+            folderUnread_[FolderKey(account, mailbox)] = 0;
+        }
+        for (MessageRow& row : list_.allRows) {
+            const std::string& rowMailbox = row.mailbox.empty() && current ? current->path : row.mailbox;
+            if (row.account == account && rowMailbox == mailbox)
+                row.header.seen = true;
+        }
+        jobs_.EnqueuePriority([this, account = account, mailbox = mailbox] {
+            std::string error;
+            uint32_t count = 0;
+            if (!SelectCounting(account, mailbox, count, error) || !MarkAllSeen(sessions_[account], error)) {
+                PostError(Utf8ToUtf16(error));
+                return;
+            }
+            auto result = std::make_unique<UnreadCount>();
+            result->account = static_cast<int>(account);
+            result->mailbox = mailbox;
+            if (ui_)
+                ui_->Post(std::move(result));
+        });
+    }
+    if (UnifiedShown()) {
+        RebuildUnified(true);
+    } else if (!lockedViewShown_ && !list_.searchResults) {
+        const RowKey key = KeyOfRow(list_, list_.currentRow);
+        RebuildView(list_);
+        SelectOnly(list_, FindViewRow(list_, key));
+    }
+    UpdateTray();
+    UpdateStatusText(list_);
+    if (ui_)
+        ui_->Repaint();
+}
+
+// --- delete and move ---------------------------------------------------------------
+
+std::vector<int32_t> PosternApp::ActedRows() const
+{
+    std::vector<int32_t> rows(list_.selectedRows.begin(), list_.selectedRows.end());
+    if (rows.empty() && list_.currentRow >= 0)
+        rows.push_back(list_.currentRow);
+    std::erase_if(rows, [this](int32_t row) { return row < 0 || static_cast<size_t>(row) >= list_.viewRows.size(); });
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void PosternApp::RemoveMessage(const MessageRef& ref)
+{
+    if (ref.wasUnread)
+        AdjustUnread(ref.account, ref.mailbox, -1);
+    if (UnifiedShown() && ref.account < inboxHeaders_.size())
+        std::erase_if(inboxHeaders_[ref.account], [&](const MessageHeader& header) { return header.uid == ref.uid; });
+    std::erase_if(list_.allRows, [&](const MessageRow& row) {
+        return row.account == ref.account && row.header.uid == ref.uid;
+    });
+}
+
+void PosternApp::RemoveRowsFromView(const std::vector<int32_t>& rows)
+{
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        list_.viewRows.erase(list_.viewRows.begin() + *it);
+    EmptyReadingPane();
+    SelectOnly(list_, -1);
+    const auto count = static_cast<int32_t>(list_.viewRows.size());
+    if (count == 0) {
+        list_.anchorRow = -1;
+    } else {
+        SelectRow(std::min(rows.front(), count - 1), false);
+    }
+    UpdateTray();
+    UpdateStatusText(list_);
+    StartRemoval(rows.front(), rows.size());
+}
+
+void PosternApp::DeleteSelected()
+{
+    if (!CurrentItem())
+        return;
+    const std::vector<int32_t> rows = ActedRows();
+    std::vector<int32_t> deleted;
+    std::vector<MessageRef> records;
+    size_t locked = 0;
+    for (const int32_t index : rows) {
+        const MessageRow& row = list_.viewRows[static_cast<size_t>(index)];
+        if (IsLocked(index)) {
+            ++locked;
+            continue;
+        }
+        deleted.push_back(index);
+        records.push_back({row.account, MailboxOfRow(row), row.header.uid, !row.header.seen});
+    }
+    if (records.empty()) {
+        if (locked > 0)
+            ShowStatus(u"Locked \u2014 unlock to delete.");
+        return;
+    }
+    for (const MessageRef& record : records) {
+        RemoveMessage(record);
+        jobs_.EnqueuePriority([this, record] {
+            std::string error;
+            if (!SelectMailbox(record.account, record.mailbox, error)) {
+                PostError(Utf8ToUtf16(error));
+                return;
+            }
+            // Outside the trash a copy stays there; inside it (or without
+            // one) the message is gone for good.
+            const std::string& trash = trashFolder_[record.account];
+            if (!trash.empty() && trash != record.mailbox)
+                (void)CopyMessage(sessions_[record.account], record.uid, trash, error);
+            if (DeleteMessage(sessions_[record.account], record.uid, error))
+                PostStatus(u"Deleted.");
+            else
+                PostError(Utf8ToUtf16(error));
+        });
+    }
+    RemoveRowsFromView(deleted);
+    if (locked > 0)
+        list_.statusText = u"Deleted (kept " + Utf8ToUtf16(std::to_string(locked)) + u" locked).";
+    if (ui_)
+        ui_->Repaint();
+}
+
+void PosternApp::MoveSelectionToFolder(int32_t index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= railItems_.size())
+        return;
+    const RailItem target = railItems_[static_cast<size_t>(index)];
+    if (!IsOpenableFolder(target))
+        return;
+    const auto targetAccount = static_cast<uint32_t>(target.account);
+    const std::vector<int32_t> rows = ActedRows();
+    std::vector<int32_t> moved;
+    std::vector<MessageRef> records;
+    size_t foreign = 0, skipped = 0;
+    for (const int32_t index : rows) {
+        const MessageRow& row = list_.viewRows[static_cast<size_t>(index)];
+        const std::string mailbox = MailboxOfRow(row);
+        if (row.account != targetAccount) {
+            ++foreign;
+            ++skipped;
+        } else if (mailbox == target.path || IsLocked(index)) {
+            ++skipped;
+        } else {
+            moved.push_back(index);
+            records.push_back({row.account, mailbox, row.header.uid, !row.header.seen});
+        }
+    }
+    if (records.empty()) {
+        ShowStatus(foreign > 0 ? u"Can't move messages across accounts." : u"Nothing to move.");
+        return;
+    }
+    for (const MessageRef& record : records) {
+        if (record.wasUnread)
+            AdjustUnread(targetAccount, target.path, 1);
+        RemoveMessage(record);
+        jobs_.EnqueuePriority([this, record, destination = target.path] {
+            std::string error;
+            if (!SelectMailbox(record.account, record.mailbox, error)
+                || !MoveMessage(sessions_[record.account], record.uid, destination, error)) {
+                PostError(Utf8ToUtf16(error));
+                return;
+            }
+            if (destination == selectedMailbox_[record.account])
+                return;
+            uint32_t unseen = 0;
+            if (!CountUnseen(sessions_[record.account], destination, unseen, error))
+                return;
+            auto result = std::make_unique<UnreadCount>();
+            result->account = static_cast<int>(record.account);
+            result->mailbox = destination;
+            result->count = unseen;
+            if (ui_)
+                ui_->Post(std::move(result));
+        });
+    }
+    RemoveRowsFromView(moved);
+    char count[32];
+    std::snprintf(count, sizeof count, "%zu", records.size());
+    list_.statusText = u"Moved " + Utf8ToUtf16(count) + u" to " + target.label + (skipped > 0 ? u" (some skipped)" : u"");
+    if (ui_)
+        ui_->Repaint();
+}
+
+void PosternApp::StartRemoval(int32_t firstIndex, size_t count)
+{
+    removal_.running = true;
+    removal_.firstIndex = firstIndex;
+    removal_.startMs = NowMs();
+    removal_.offset = static_cast<float>(count) * kRowHeight;
+    if (ui_)
+        ui_->StartTimer(kRemovalTimer, kRemovalTimerMs);
+}
+
+void PosternApp::StepRemoval()
+{
+    const uint64_t elapsed = NowMs() - removal_.startMs;
+    if (!removal_.running || elapsed >= kRemovalMs) {
+        removal_.running = false;
+        removal_.offset = 0.0f;
+    } else {
+        const float left = 1.0f - static_cast<float>(elapsed) / static_cast<float>(kRemovalMs);
+        removal_.offset = left * left * left * kRowHeight;
+    }
+    if (ui_)
+        ui_->Repaint();
+}
+
+// --- locks ---------------------------------------------------------------------
+
+bool PosternApp::IsLocked(int32_t row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size())
+        return false;
+    MessageRow copy = list_.viewRows[static_cast<size_t>(row)];
+    copy.mailbox = MailboxOfRow(copy);
+    return lockList_.Contains(LockKeyOf(copy));
+}
+
+void PosternApp::ToggleLock(int32_t row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size())
+        return;
+    MessageRow target = list_.viewRows[static_cast<size_t>(row)];
+    target.mailbox = MailboxOfRow(target);
+    const std::string key = LockKeyOf(target);
+    if (lockList_.Remove(key)) {
+        list_.statusText = u"Message unlocked.";
+    } else {
+        LockEntry entry;
+        entry.account = static_cast<int32_t>(target.account);
+        entry.mailbox = target.mailbox;
+        entry.uid = target.header.uid;
+        entry.messageId = target.header.messageId;
+        entry.from = target.header.from;
+        entry.subject = target.header.subject;
+        entry.date = target.header.date;
+        lockList_.Insert(key, std::move(entry));
+        list_.statusText = u"Message locked \u2014 it can't be deleted.";
+    }
+    SaveLocks();
+    const bool wasShown = lockedViewShown_;
+    SyncLockedRailItem();
+    if (lockedViewShown_) {
+        ShowLockedView();
+    } else if (wasShown) {
+        // The last lock is gone and with it the view that showed it.
+        list_.allRows.clear();
+        list_.viewRows.clear();
+        SelectOnly(list_, -1);
+        EmptyReadingPane();
+    }
+    if (ui_)
+        ui_->Repaint();
+}
+
+void PosternApp::SaveLocks()
+{
+    std::string error;
+    if (!lockList_.Save(DataFile("locked.json"), error))
+        list_.statusText = u"\u26A0 " + Utf8ToUtf16(error);
+}
+
+void PosternApp::ShowLockedView()
+{
+    std::vector<MessageRow> rows;
+    for (const auto& [key, entry] : lockList_.Entries()) {
+        MessageHeader header;
+        header.uid = entry.uid;
+        header.from = entry.from;
+        header.subject = entry.subject;
+        header.date = entry.date;
+        header.messageId = entry.messageId;
+        header.seen = true;
+        MessageRow row = BuildRow(static_cast<uint32_t>(std::max(entry.account, 0)), entry.mailbox, header);
+        row.folderLabel = LockedFolderLabel(entry.mailbox);
+        rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const MessageRow& a, const MessageRow& b) { return a.header.date > b.header.date; });
+    const RowKey key = KeyOfRow(list_, list_.currentRow);
+    list_.loading = false;
+    list_.searchResults = false;
+    list_.allRows = rows;
+    list_.viewRows = std::move(rows);
+    list_.folderTotal = static_cast<uint32_t>(list_.viewRows.size());
+    SelectOnly(list_, FindViewRow(list_, key));
+    UpdateStatusText(list_);
+}
+
+// --- clipboard and attachments ----------------------------------------------------
+
+void PosternApp::CopySender(int32_t row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size() || !ui_)
+        return;
+    const std::string& from = list_.viewRows[static_cast<size_t>(row)].header.from;
+    const std::vector<std::string> addresses = ExtractAddresses(from);
+    if (ui_->SetClipboardText(Utf8ToUtf16(addresses.empty() ? from : addresses.front())))
+        ShowStatus(u"Sender address copied.");
+}
+
+void PosternApp::CopySubject(int32_t row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size() || !ui_)
+        return;
+    if (ui_->SetClipboardText(list_.viewRows[static_cast<size_t>(row)].subjectText))
+        ShowStatus(u"Subject copied.");
+}
+
+std::u16string PosternApp::AttachmentFileName(size_t index) const
+{
+    if (!shownReady_ || index >= shownMessage_.parts.size())
+        return {};
+    return SafeAttachmentFileName(Utf8ToUtf16(shownMessage_.parts[index].filename));
+}
+
+void PosternApp::SaveAttachmentTo(size_t index, const std::filesystem::path& path)
+{
+    if (!shownReady_ || index >= shownMessage_.parts.size())
+        return;
+    std::string error;
+    if (WriteAttachmentFile(path, shownMessage_.parts[index].data, error))
+        ShowStatus(u"Saved " + path.u16string());
+    else
+        ShowStatus(u"Could not write file.");
+}
+
+} // namespace postern

@@ -1,0 +1,101 @@
+// The send job: a compose window hands over a message; the worker builds it,
+// submits it, files a copy in the sent folder and flags the message it
+// answers, then tells the compose window how it went.
+#include "app/PosternApp.h"
+
+#include "compose/ContactStore.h"
+#include "mail/ImapMailbox.h"
+#include "mail/MessageBuilder.h"
+#include "mail/SmtpClient.h"
+#include "platform/Charset.h"
+
+namespace postern {
+
+void PosternApp::QueueSend(SendRequestRecord& request)
+{
+    auto job = std::make_shared<SendRequestRecord>();
+    job->account = request.account;
+    job->composeWindow = request.composeWindow;
+    job->to = std::move(request.to);
+    job->cc = std::move(request.cc);
+    job->subject = std::move(request.subject);
+    job->textBody = std::move(request.textBody);
+    job->htmlBody = std::move(request.htmlBody);
+    job->inReplyTo = std::move(request.inReplyTo);
+    job->references = std::move(request.references);
+    job->attachments = std::move(request.attachments);
+    job->answeredUid = request.answeredUid;
+    job->answeredMailbox = std::move(request.answeredMailbox);
+    jobs_.EnqueueNormal([this, job] { RunSendJob(*job); });
+}
+
+void PosternApp::RunSendJob(SendRequestRecord& request)
+{
+    auto answer = [this, &request](bool ok, const std::string& error) {
+        auto result = std::make_unique<SendResult>();
+        result->ok = ok;
+        result->error = Utf8ToUtf16(error);
+        if (ui_)
+            ui_->PostSendResult(request.composeWindow, std::move(result));
+    };
+    if (request.account < 0 || static_cast<size_t>(request.account) >= workerAccounts_.size()) {
+        answer(false, "The account no longer exists.");
+        return;
+    }
+    const auto index = static_cast<size_t>(request.account);
+    std::string error;
+    // A Google account signs in to SMTP with the same access token, so it
+    // has to be fresh before the submission starts.
+    const bool google = workerAccounts_[index].auth == AuthKind::gmail;
+    if (google && !EnsureConnected(index, error)) {
+        answer(false, error);
+        return;
+    }
+    const AccountConfig& account = workerAccounts_[index];
+
+    OutgoingMessage message;
+    message.to = request.to;
+    message.cc = request.cc;
+    message.subject = request.subject;
+    message.textBody = request.textBody;
+    message.htmlBody = request.htmlBody;
+    message.attachments = std::move(request.attachments);
+    message.inReplyTo = request.inReplyTo;
+    message.references = request.references;
+    const std::string text = BuildMessage(account.displayName, account.email, message);
+    Contacts().RecordAddresses(request.to);
+    Contacts().RecordAddresses(request.cc);
+
+    PostStatus(u"Sending\u2026");
+    std::vector<std::string> recipients = ExtractAddresses(request.to);
+    for (std::string& address : ExtractAddresses(request.cc))
+        recipients.push_back(std::move(address));
+    ServerLogin login;
+    login.host = account.smtpHost;
+    login.port = account.smtpPort > 0 ? static_cast<uint32_t>(account.smtpPort) : 0;
+    login.user = account.user;
+    login.password = account.password;
+    if (google)
+        login.accessToken = account.accessToken;
+    SmtpClient smtp;
+    if (!smtp.Submit(login, account.email, recipients, text, error)) {
+        answer(false, error);
+        return;
+    }
+
+    // Google files sent mail itself; other servers need the copy.
+    const std::string& sent = sentFolder_[index];
+    std::string ignored; // the message is out; a missing copy is not worth an error
+    if (!google && !sent.empty() && EnsureConnected(index, ignored))
+        (void)AppendMessage(sessions_[index], sent, text, "\\Seen", ignored);
+    // The UID only means something in its own folder, so the flag is set
+    // only where that folder is known and selected.
+    if (request.answeredUid != 0 && !request.answeredMailbox.empty()
+        && SelectMailbox(index, request.answeredMailbox, ignored))
+        (void)StoreFlag(sessions_[index], request.answeredUid, "\\Answered", true, ignored);
+
+    answer(true, std::string());
+    PostStatus(u"Message sent.");
+}
+
+} // namespace postern

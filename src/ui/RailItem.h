@@ -1,0 +1,41 @@
+// RailItem: one line of the folder rail: an account header, a folder, or one
+// of the two virtual views ("All Inboxes", "Locked").
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace postern {
+
+struct RailRect {
+    float left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct RailItem {
+    int32_t account = -1; // -1 for the virtual views
+    std::string path;     // IMAP name of the folder, UTF-8
+    bool noSelect = false;
+    bool isInbox = false;
+    bool isSent = false;
+    bool isTrash = false;
+    bool isDrafts = false;
+    bool isJunk = false;
+    bool isArchive = false;
+    std::u16string label;
+    bool isAccount = false;
+    int32_t depth = 0;
+    bool hasChildren = false;
+    bool expanded = true;
+    bool bright = false; // can be opened and accepts dropped messages
+    bool unified = false;   // "All Inboxes"
+    bool lockedView = false; // "Locked"
+    RailRect hitRect;       // as last painted; zero when hidden
+};
+
+// A real folder that can be shown: not a header, not a virtual view.
+[[nodiscard]] inline bool IsOpenableFolder(const RailItem& item)
+{
+    return !item.isAccount && !item.unified && !item.lockedView && item.bright;
+}
+
+} // namespace postern

@@ -18,5 +18,6 @@ int RunBench(const Arguments& args);
 int RunPage(const Arguments& args);
 int RunDetect(const Arguments& args);
 int RunOAuth(const Arguments& args);
+int RunCheck(const Arguments& args);
 
 } // namespace postern::cli

@@ -39,6 +39,8 @@ constexpr Subcommand kSubcommands[] = {
      "detect ADDRESS [--no-network] [--ca FILE]   find the IMAP and SMTP servers of an address"},
     {"oauth", postern::cli::RunOAuth,
      "oauth CLIENT_ID [CLIENT_SECRET]   Google sign-in in the browser; prints the account, never tokens"},
+    {"check", postern::cli::RunCheck,
+     "check [--ca FILE]   sign every account of config.json in, load its folders and inbox, print what the window would show"},
 };
 
 int Usage()

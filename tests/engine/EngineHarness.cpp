@@ -166,7 +166,7 @@ bool Engine::PumpUntil(const std::function<bool()>& done, std::chrono::milliseco
         if (left.count() <= 0)
             return false;
         if (std::unique_ptr<ResultRecord> record = port.Next(left))
-            app.HandleRecord(std::move(record));
+            Handle(std::move(record));
     }
     return true;
 }
@@ -177,8 +177,14 @@ void Engine::Drain(std::chrono::milliseconds quiet)
         std::unique_ptr<ResultRecord> record = port.Next(quiet);
         if (!record)
             return;
-        app.HandleRecord(std::move(record));
+        Handle(std::move(record));
     }
+}
+
+void Engine::Handle(std::unique_ptr<ResultRecord> record)
+{
+    handled.push_back(record->kind);
+    app.HandleRecord(std::move(record));
 }
 
 void Engine::AfterQueuedJobs()
@@ -193,6 +199,15 @@ int32_t Engine::RailIndex(int32_t account, const std::string& path) const
     const auto& items = app.RailItems();
     for (size_t i = 0; i < items.size(); ++i)
         if (items[i].account == account && items[i].path == path && !items[i].unified && !items[i].lockedView)
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+int32_t Engine::LockedViewIndex() const
+{
+    const auto& items = app.RailItems();
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].lockedView)
             return static_cast<int32_t>(i);
     return -1;
 }

@@ -77,14 +77,20 @@ public:
 
     // The rail index of an account's folder (or its header with path ""), -1 if absent.
     [[nodiscard]] int32_t RailIndex(int32_t account, const std::string& path) const;
+    // The rail index of the "Locked" view, -1 while there is none.
+    [[nodiscard]] int32_t LockedViewIndex() const;
     [[nodiscard]] std::vector<std::u16string> ListSubjects() const;
     [[nodiscard]] int32_t RowWithSubject(const std::u16string& subject) const;
     // Opens a folder by a click and waits until its headers are shown.
     [[nodiscard]] bool OpenFolder(int32_t account, const std::string& path);
 
     QueuedUiPort port; // outlives the app, whose worker posts to it
+    // The kinds of the records handled so far, in order.
+    std::vector<RecordKind> handled;
 
 private:
+    void Handle(std::unique_ptr<ResultRecord> record);
+
     std::unique_ptr<PosternApp> owned_;
 
 public:

@@ -1,0 +1,161 @@
+// The search across every folder of every account, and the send job, against
+// the fixture's Dovecot and Postfix.
+#include "EngineHarness.h"
+
+#include "mail/ImapMailbox.h"
+#include "platform/Charset.h"
+#include "support/FixtureEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace postern::test {
+namespace {
+
+class EngineSearchSend : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        POSTERN_REQUIRE_FIXTURE();
+        for (ServerSide* side : {&alice, &bob}) {
+            ASSERT_TRUE(side->Ok()) << side->Error();
+            side->Reset();
+        }
+    }
+
+    // Alice gets 25 folders besides the inbox and the five special ones;
+    // five of them and Bob's inbox hold a needle.
+    void MakeHaystack()
+    {
+        for (int i = 1; i <= 25; ++i) {
+            const std::string name = "Hay/F" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+            alice.Create(name);
+            if (i % 5 == 0)
+                alice.Append(name, {.subject = "needle " + std::to_string(i), .seen = true});
+            alice.Append(name, {.subject = "straw", .seen = true});
+        }
+        bob.Append("INBOX", {.subject = "needle for bob", .seen = true});
+    }
+
+    [[nodiscard]] static size_t Count(const Engine& engine, RecordKind kind)
+    {
+        return static_cast<size_t>(std::count(engine.handled.begin(), engine.handled.end(), kind));
+    }
+
+    TempFolder folder;
+    ServerSide alice{1};
+    ServerSide bob{2};
+};
+
+TEST_F(EngineSearchSend, ASearchStreamsHitsFromEveryAccountAndFolder)
+{
+    MakeHaystack();
+    Engine engine(folder.Path(), {1, 2});
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RailIndex(1, "INBOX") >= 0 && engine.RailIndex(0, "Hay/F25") >= 0; }));
+    engine.AfterQueuedJobs();
+    engine.Drain();
+
+    app.FilterChanged(u"#subject:needle");
+    app.StartGlobalSearch();
+    EXPECT_EQ(app.StatusText(), u"Searching all folders\u2026");
+    ASSERT_TRUE(engine.PumpUntil([&] { return app.StatusText() == u"6 results in all folders"; })) << Utf16ToUtf8(app.StatusText());
+    EXPECT_GE(Count(engine, RecordKind::SearchBatch), 7u); // one per folder with hits, and the last
+    std::vector<std::u16string> labels;
+    for (const MessageRow& row : app.List().viewRows)
+        labels.push_back(row.folderLabel);
+    std::sort(labels.begin(), labels.end());
+    EXPECT_EQ(labels, (std::vector<std::u16string>{u"Hay \u203A F05", u"Hay \u203A F10", u"Hay \u203A F15",
+                                                   u"Hay \u203A F20", u"Hay \u203A F25", u"Inbox"}));
+}
+
+TEST_F(EngineSearchSend, TypingCancelsASearchAndAClickIsServedBeforeItGoesOn)
+{
+    MakeHaystack();
+    Engine engine(folder.Path(), {1, 2});
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RailIndex(1, "INBOX") >= 0 && engine.RailIndex(0, "Hay/F25") >= 0; }));
+    engine.AfterQueuedJobs();
+    engine.Drain();
+
+    // A folder click while the search runs: its headers come before the
+    // search's last batch.
+    app.FilterChanged(u"needle");
+    app.StartGlobalSearch();
+    app.SelectFolder(engine.RailIndex(0, "Hay/F03"), false);
+    engine.handled.clear();
+    ASSERT_TRUE(engine.PumpUntil([&] { return app.StatusText() == u"6 results in all folders"; }));
+    const auto headers = std::find(engine.handled.begin(), engine.handled.end(), RecordKind::Headers);
+    ASSERT_NE(headers, engine.handled.end());
+    EXPECT_LT(headers - engine.handled.begin(), static_cast<std::ptrdiff_t>(engine.handled.size()) - 1);
+
+    // Typing drops the running search: its later batches never show.
+    app.StartGlobalSearch();
+    app.FilterChanged(u"straw");
+    engine.AfterQueuedJobs();
+    engine.Drain();
+    EXPECT_FALSE(app.List().searchResults);
+    EXPECT_EQ(engine.ListSubjects(), std::vector<std::u16string>{u"straw"}); // F03's one straw, filtered locally
+}
+
+TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInItsFolder)
+{
+    alice.Create("Threads");
+    alice.Append("Threads", {.subject = "question", .messageId = "<question@example.test>", .seen = true});
+    alice.Append("INBOX", {.subject = "decoy", .seen = true});
+    const uint32_t answered = alice.Search("Threads", "ALL").at(0);
+
+    Engine engine(folder.Path(), {1});
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return app.List().viewRows.size() == 1; })); // the inbox is open
+
+    auto request = std::make_unique<SendRequestRecord>();
+    request->account = 0;
+    request->composeWindow = 77;
+    request->to = FixtureValue("POSTERN_EMAIL1");
+    request->subject = "Re: question";
+    request->textBody = "The answer.\r\n";
+    request->inReplyTo = "<question@example.test>";
+    request->references = "<question@example.test>";
+    request->attachments.push_back({"notes.txt", "", "attached text"});
+    request->answeredUid = answered;
+    request->answeredMailbox = "Threads";
+    app.HandleRecord(std::move(request));
+    ASSERT_TRUE(engine.PumpUntil([&] { return app.StatusText() == u"Message sent."; })) << Utf16ToUtf8(app.StatusText());
+    const auto answers = engine.port.SendAnswers();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].composeWindow, 77u);
+    EXPECT_TRUE(answers[0].ok) << Utf16ToUtf8(answers[0].error);
+
+    EXPECT_EQ(alice.Search("Sent", "SEEN SUBJECT \"Re: question\"").size(), 1u);
+    EXPECT_EQ(alice.Search("Threads", "ANSWERED"), std::vector<uint32_t>{answered});
+    EXPECT_TRUE(alice.Search("INBOX", "ANSWERED").empty());
+
+    // The message went through the MTA into the inbox.
+    bool delivered = false;
+    for (int i = 0; i < 100 && !delivered; ++i) {
+        delivered = !alice.Search("INBOX", "SUBJECT \"Re: question\"").empty();
+        if (!delivered)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(delivered);
+
+    // An answer for a compose window that has closed is dropped unread.
+    engine.port.CloseComposeWindow(78);
+    auto late = std::make_unique<SendRequestRecord>();
+    late->account = 0;
+    late->composeWindow = 78;
+    late->to = "nobody@nowhere.invalid";
+    late->subject = "never";
+    app.HandleRecord(std::move(late));
+    engine.AfterQueuedJobs();
+    EXPECT_EQ(engine.port.SendAnswers().size(), 1u);
+}
+
+} // namespace
+} // namespace postern::test

@@ -26,7 +26,7 @@ both ends. Codes look like Google's ("4/...") so they need percent-encoding.
                               200 also for tokens it never issued)
 
 Access tokens from the authorization_code grant belong to EMAIL until
-revoked. A mail server learns that from the introspection endpoint (RFC
+they expire or are revoked. A mail server learns that from the introspection endpoint (RFC
 7662), served over plain HTTP on --introspect-port as Dovecot's oauth2
 passdb accepts it on loopback:
 
@@ -217,7 +217,7 @@ class IntrospectionHandler(Handler):
             return
         with lock:
             entry = access_tokens.get(form.get("token", ""))
-        if entry is None:
+        if entry is None or entry["exp"] <= time.time():
             self.reply(200, {"active": False})
         else:
             self.reply(200, {"active": True, "token_type": "Bearer", "scope": "https://mail.google.com/",

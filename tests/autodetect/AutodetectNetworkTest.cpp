@@ -234,6 +234,52 @@ TEST(DetectServerSettings, UnconfirmedSmtpGivesTheGuessNote)
                                         "smtp mail.localhost" + p}));
 }
 
+struct SrvCase {
+    const char* address;
+    int32_t smtpPort;
+    std::vector<std::string> dnsSteps;
+};
+
+// Under Wine this runs with the resolver pointed at dns_peer.py on port 53
+// while the fixture's servers stay reachable (scripts/test).
+TEST(DetectFromSrv, RecordsNameTheServersTheImapProbeConfirms)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    POSTERN_REQUIRE_DNS_PEER();
+    const SrvCase cases[] = {
+        {"grace@hosted.test", 587,
+         {"dns SRV _imaps._tcp.hosted.test", "dns SRV _submissions._tcp.hosted.test",
+          "dns SRV _submission._tcp.hosted.test"}},
+        // No submission record: SMTP is assumed on the IMAP host.
+        {"heidi@IMAP-Only.test", 465,
+         {"dns SRV _imaps._tcp.imap-only.test", "dns SRV _submissions._tcp.imap-only.test",
+          "dns SRV _submission._tcp.imap-only.test"}},
+    };
+    for (const SrvCase& c : cases) {
+        SCOPED_TRACE(c.address);
+        auto gate = std::make_shared<Gate>();
+        const AutodetectSeams seams = TestSeams(gate);
+        ServerSettings settings;
+        std::string error;
+        const bool found = DetectServerSettings(seams, c.address, settings, error);
+        std::string steps;
+        for (const std::string& step : gate->steps)
+            steps += "\n  " + step;
+        ASSERT_TRUE(found) << error << steps;
+        EXPECT_EQ(settings.source, "DNS SRV records");
+        EXPECT_EQ(settings.imapHost, "localhost");
+        EXPECT_EQ(settings.imapPort, 993);
+        EXPECT_EQ(settings.smtpHost, "localhost");
+        EXPECT_EQ(settings.smtpPort, c.smtpPort);
+        EXPECT_FALSE(settings.useGoogleSignIn);
+        EXPECT_TRUE(settings.note.empty());
+        EXPECT_EQ(gate->Of("dns "), c.dnsSteps);
+        EXPECT_EQ(gate->Of("imap "),
+                  (std::vector<std::string>{"imap localhost:" + std::to_string(seams.imapProbePort)}));
+        EXPECT_TRUE(gate->Of("https ").empty()); // found before any document is fetched
+    }
+}
+
 TEST(DetectServerSettings, EverySourceIsTriedInOrderBeforeGivingUp)
 {
     POSTERN_REQUIRE_AUTOCONFIG_PEER();

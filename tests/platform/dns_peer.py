@@ -13,6 +13,11 @@ Zone (names compare case-insensitively):
                                  A   127.0.0.1
   every host named above         A   127.0.0.1
 
+  _imaps._tcp.hosted.test        SRV  0 0 993 localhost
+  _submission._tcp.hosted.test   SRV  0 0 587 localhost
+  _imaps._tcp.imap-only.test     SRV  0 0 993 localhost
+  (detection end to end: the targets are the fixture's servers)
+
 SRV and MX answers carry A records for their targets in the additional
 section, as real servers do: Wine's resolver rejects such an answer without
 them. A known name without records of the asked type gets an empty answer;
@@ -43,6 +48,9 @@ ZONE = {
         (TYPE_SRV, (0, 1, 993, "imap.example.test")),
     ],
     "_submissions._tcp.example.test": [(TYPE_SRV, (0, 0, 0, ""))],
+    "_imaps._tcp.hosted.test": [(TYPE_SRV, (0, 0, 993, "localhost"))],
+    "_submission._tcp.hosted.test": [(TYPE_SRV, (0, 0, 587, "localhost"))],
+    "_imaps._tcp.imap-only.test": [(TYPE_SRV, (0, 0, 993, "localhost"))],
     "example.test": [
         (TYPE_MX, (20, "mx2.example.test")),
         (TYPE_MX, (10, "mx1.example.test")),

@@ -1,41 +1,22 @@
-// Token requests and the interactive sign-in against tests/signin/oauth_peer.py,
-// a real OAuth server over HTTPS with the fixture's test-CA certificate
-// ($POSTERN_SIGNIN_OAUTH_PORT): it checks PKCE S256, the state round trip,
-// single-use codes and the client and redirect URI at both ends. The
-// "browser" is a thread that fetches the authorization URL and follows the
-// redirect it is given to the loopback listener, as a real one would.
-#include "account/GoogleSignIn.h"
-#include "mail/TlsConnection.h"
-#include "platform/Clock.h"
-#include "support/FixtureEnv.h"
+// Token requests and the interactive sign-in against tests/signin/oauth_peer.py
+// (see OAuthPeer.h): it checks PKCE S256, the state round trip, single-use
+// codes and the client and redirect URI at both ends.
+#include "OAuthPeer.h"
 
-#include "account/HttpsRequest.h"
+#include "account/GoogleSignIn.h"
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
-#include <thread>
 
 namespace postern {
 namespace {
 
-#define POSTERN_REQUIRE_OAUTH_PEER()                                                          \
-    do {                                                                                      \
-        POSTERN_REQUIRE_FIXTURE();                                                            \
-        if (test::FixturePort("POSTERN_SIGNIN_OAUTH_PORT") == 0)                              \
-            GTEST_SKIP() << "POSTERN_SIGNIN_OAUTH_PORT not set (tests/signin/oauth_peer.py)"; \
-    } while (0)
+using test::BrowserMode;
+using test::TestBrowser;
 
 OAuthEndpoints TestEndpoints(const std::string& tokenPath = "/token")
 {
-    OAuthEndpoints endpoints;
-    const auto port = static_cast<uint16_t>(test::FixturePort("POSTERN_SIGNIN_OAUTH_PORT"));
-    endpoints.authorizationHost = "localhost";
-    endpoints.authorizationPort = port;
-    endpoints.tokenHost = "localhost";
-    endpoints.tokenPort = port;
-    endpoints.tokenPath = tokenPath;
-    return endpoints;
+    return test::OAuthPeerEndpoints(tokenPath);
 }
 
 struct TokenCase {
@@ -140,104 +121,6 @@ TEST(RefreshAccessToken, FormIsEncodedAndCarriesAnEmptySecret)
 }
 
 // --- the interactive flow ----------------------------------------------------
-
-enum class BrowserMode {
-    Follow,        // fetch the authorization URL, follow its redirect
-    IconFirst,     // ask the loopback server for an icon instead
-    Silent,        // connect and say nothing
-    Oversized,     // a request line of junk far beyond any redirect
-    StayAway,      // never come back
-};
-
-struct TestBrowser {
-    BrowserMode mode = BrowserMode::Follow;
-    std::thread thread;
-    std::string authorizationUrl;
-    std::string page;        // what the loopback server answered
-    bool secondRefused = false; // a second visit found the port closed
-    std::string problem;
-
-    ~TestBrowser()
-    {
-        if (thread.joinable())
-            thread.join();
-    }
-
-    BrowserOpener Opener()
-    {
-        return [this](const std::string& url, std::string&) {
-            authorizationUrl = url;
-            if (mode != BrowserMode::StayAway)
-                thread = std::thread([this] { Run(); });
-            return true;
-        };
-    }
-
-    void Join()
-    {
-        if (thread.joinable())
-            thread.join();
-    }
-
-    static uint32_t LoopbackPort(const std::string& url)
-    {
-        const std::string marker = "127.0.0.1%3A";
-        const std::size_t at = url.find(marker);
-        return at == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(url.substr(at + marker.size())));
-    }
-
-    bool Visit(uint32_t port, const std::string& request, std::string& answer)
-    {
-        TlsConnection connection; // plain TCP: never switched to TLS
-        std::string error;
-        if (!connection.Connect("127.0.0.1", port, 5000, error))
-            return false;
-        if (!request.empty() && !connection.Send(request, error))
-            return true;
-        for (int i = 0; i < 1000; ++i) {
-            char buffer[4096];
-            const int got = connection.Receive(buffer, sizeof buffer, error);
-            if (got <= 0)
-                break;
-            answer.append(buffer, static_cast<std::size_t>(got));
-        }
-        return true;
-    }
-
-    void Run()
-    {
-        const uint32_t port = LoopbackPort(authorizationUrl);
-        std::string request;
-        if (mode == BrowserMode::Follow) {
-            // "https://localhost:PORT/path?query"
-            const std::size_t hostStart = authorizationUrl.find("://") + 3;
-            const std::size_t colon = authorizationUrl.find(':', hostStart);
-            const std::size_t slash = authorizationUrl.find('/', hostStart);
-            const auto serverPort = static_cast<uint16_t>(std::stoul(authorizationUrl.substr(colon + 1)));
-            std::string redirect;
-            uint32_t status = 0;
-            std::string error;
-            if (!HttpsGet(authorizationUrl.substr(hostStart, colon - hostStart), serverPort,
-                          authorizationUrl.substr(slash), redirect, status, error)
-                || status != 200) {
-                problem = "authorization request failed: " + error + " " + std::to_string(status) + " " + redirect;
-                return;
-            }
-            request = "GET " + redirect.substr(redirect.find('/', redirect.find("://") + 3)) + " HTTP/1.1\r\n"
-                + "Host: 127.0.0.1\r\nUser-Agent: test\r\n\r\n";
-        } else if (mode == BrowserMode::IconFirst) {
-            request = "GET /favicon.ico HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        } else if (mode == BrowserMode::Oversized) {
-            request = "GET /" + std::string(100000, 'x') + "?state=a";
-        }
-        if (!Visit(port, request, page)) {
-            problem = "loopback listener not reachable";
-            return;
-        }
-        std::string ignored;
-        secondRefused = !Visit(port, "GET /?state=x&code=y HTTP/1.1\r\n\r\n", ignored);
-    }
-};
 
 struct FlowCase {
     const char* clientId;

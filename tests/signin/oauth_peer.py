@@ -22,10 +22,21 @@ both ends. Codes look like Google's ("4/...") so they need percent-encoding.
   POST /token-no-access       200 {"token_type":"Bearer"}
   POST /token-no-expiry       200 access and refresh token, no expires_in
   POST /token-echo            200, access_token = the raw request body
+  POST /revoke                token=T: T is no longer valid (RFC 7009;
+                              200 also for tokens it never issued)
 
-Usage: oauth_peer.py --certs DIR --port PORT [--pidfile F] [--ready F]
-(default port $POSTERN_SIGNIN_OAUTH_PORT). Exits by itself after
---max-lifetime seconds; every connection times out after 10 s.
+Access tokens from the authorization_code grant belong to EMAIL until
+they expire or are revoked. A mail server learns that from the introspection endpoint (RFC
+7662), served over plain HTTP on --introspect-port as Dovecot's oauth2
+passdb accepts it on loopback:
+
+  POST /introspect            token=T: {"active": true, "username": EMAIL,
+                              ...} for a live token, else {"active": false}
+
+Usage: oauth_peer.py --certs DIR --port PORT [--introspect-port PORT]
+[--pidfile F] [--ready F] (default ports $POSTERN_SIGNIN_OAUTH_PORT and
+$POSTERN_SIGNIN_INTROSPECT_PORT). Exits by itself after --max-lifetime
+seconds; every connection times out after 10 s.
 """
 
 import argparse
@@ -39,6 +50,7 @@ import signal
 import socketserver
 import ssl
 import threading
+import time
 import urllib.parse
 
 IDLE_SECONDS = 10.0
@@ -46,6 +58,7 @@ MAX_BODY = 64 * 1024
 EMAIL = "alice@example.test"
 
 codes = {}  # code -> dict(client_id, redirect_uri, challenge)
+access_tokens = {}  # live access token -> dict(username, client_id, exp)
 lock = threading.Lock()
 
 
@@ -116,13 +129,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 query = urllib.parse.urlencode({"state": state, "code": code, "scope": q["scope"]})
         self.reply(200, q["redirect_uri"] + "/?" + query, "text/plain")
 
-    def do_POST(self):  # noqa: N802
+    def read_form(self):
+        """The raw body and its form fields; None after answering 413."""
         length = int(self.headers.get("Content-Length") or "0")
         if length > MAX_BODY:
             self.reply(413, "too large", "text/plain")
-            return
+            return None, None
         raw = self.rfile.read(length).decode("utf-8", "replace") if length else ""
-        form = dict(urllib.parse.parse_qsl(raw, keep_blank_values=True))
+        return raw, dict(urllib.parse.parse_qsl(raw, keep_blank_values=True))
+
+    def do_POST(self):  # noqa: N802
+        raw, form = self.read_form()
+        if raw is None:
+            return
         if self.path == "/token":
             self.token(form)
         elif self.path == "/token-html":
@@ -139,6 +158,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, {"access_token": "at-1", "refresh_token": "rt-1"})
         elif self.path == "/token-echo":
             self.reply(200, {"access_token": raw, "refresh_token": "rt-echo", "expires_in": 3600})
+        elif self.path == "/revoke":
+            with lock:
+                access_tokens.pop(form.get("token", ""), None)
+            self.reply(200, {})
         else:
             self.reply(404, "no such page", "text/plain")
 
@@ -160,7 +183,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if form.get("client_id") != entry["client_id"] or form.get("redirect_uri") != entry["redirect_uri"]:
                 self.reply(400, {"error": "invalid_grant", "error_description": "client or redirect_uri differs"})
                 return
-            answer = {"access_token": "at-" + secrets.token_urlsafe(8), "expires_in": 3599,
+            access = "at-" + secrets.token_urlsafe(24)
+            with lock:
+                access_tokens[access] = {"username": EMAIL, "client_id": entry["client_id"],
+                                         "exp": int(time.time()) + 3599}
+            answer = {"access_token": access, "expires_in": 3599,
                       "token_type": "Bearer", "id_token": id_token(EMAIL)}
             if entry["client_id"] != "no-refresh":
                 answer["refresh_token"] = "rt-" + secrets.token_urlsafe(8)
@@ -177,16 +204,39 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(400, {"error": "unsupported_grant_type"})
 
 
+class IntrospectionHandler(Handler):
+    def do_GET(self):  # noqa: N802
+        self.reply(404, "no such page", "text/plain")
+
+    def do_POST(self):  # noqa: N802
+        _, form = self.read_form()
+        if form is None:
+            return
+        if self.path != "/introspect":
+            self.reply(404, "no such page", "text/plain")
+            return
+        with lock:
+            entry = access_tokens.get(form.get("token", ""))
+        if entry is None or entry["exp"] <= time.time():
+            self.reply(200, {"active": False})
+        else:
+            self.reply(200, {"active": True, "token_type": "Bearer", "scope": "https://mail.google.com/",
+                             **entry})
+
+
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, context):
-        self.context = context
-        super().__init__(address, Handler)
+    def __init__(self, address, context, handler=Handler):
+        self.context = context  # None: plain HTTP
+        super().__init__(address, handler)
 
     def finish_request(self, request, client_address):
         request.settimeout(IDLE_SECONDS)
+        if self.context is None:
+            self.RequestHandlerClass(request, client_address, self)
+            return
         try:
             tls = self.context.wrap_socket(request, server_side=True)
         except (OSError, ssl.SSLError):
@@ -214,6 +264,8 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--certs", default=os.path.join(os.environ.get("POSTERN_FIXTURE_DIR", ""), "certs"))
     p.add_argument("--port", type=int, default=int(os.environ.get("POSTERN_SIGNIN_OAUTH_PORT", "0")))
+    p.add_argument("--introspect-port", type=int,
+                   default=int(os.environ.get("POSTERN_SIGNIN_INTROSPECT_PORT", "0")))
     p.add_argument("--pidfile")
     p.add_argument("--ready")
     p.add_argument("--max-lifetime", type=float, default=4 * 3600)
@@ -222,10 +274,13 @@ def main():
         p.error("no port: give --port or set POSTERN_SIGNIN_OAUTH_PORT")
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(args.certs, "server.pem"), os.path.join(args.certs, "server.key"))
-    server = Server(("127.0.0.1", args.port), context)
+    servers = [Server(("127.0.0.1", args.port), context)]
+    if args.introspect_port:
+        servers.append(Server(("127.0.0.1", args.introspect_port), None, IntrospectionHandler))
     if args.pidfile:
         write_file(args.pidfile, f"{os.getpid()}\n")
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    for server in servers:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
     if args.ready:
         write_file(args.ready, "ready\n")
     stop = threading.Event()

@@ -74,6 +74,7 @@ struct RemovalAnimation {
 // command-count benchmark.
 struct SessionTraffic {
     uint32_t commands = 0;
+    uint32_t roundTrips = 0;
     uint32_t connects = 0;
 };
 

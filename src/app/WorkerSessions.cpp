@@ -93,6 +93,7 @@ SessionTraffic PosternApp::Traffic(size_t account) const
         return {};
     SessionTraffic traffic = traffic_[account];
     traffic.commands = static_cast<uint32_t>(sessions_[account].TagCounter());
+    traffic.roundTrips = sessions_[account].RoundTrips();
     return traffic;
 }
 

@@ -161,12 +161,10 @@ int RunCheck(const Arguments& args)
     PrintRail(app);
     PrintList(app);
     std::printf("Traffic:\n");
-    // The client never pipelines: each command is one round trip, and each
-    // connection adds the greeting's.
     for (size_t i = 0; i < app.AccountCount(); ++i) {
         const SessionTraffic traffic = app.Traffic(i);
         std::printf("  %s: %u IMAP commands, %u round trips, %u connection%s\n",
-                    app.Settings().accounts[i].name.c_str(), traffic.commands, traffic.commands + traffic.connects,
+                    app.Settings().accounts[i].name.c_str(), traffic.commands, traffic.roundTrips,
                     traffic.connects, traffic.connects == 1 ? "" : "s");
     }
     app.Shutdown();

@@ -53,6 +53,12 @@ std::string ImapSession::IssueTag()
 
 bool ImapSession::SendRaw(std::string_view bytes, std::string& error)
 {
+    // A send after something was received starts the next exchange: the
+    // client never sends again before it has its answer.
+    if (receivedSinceSend) {
+        ++roundTrips;
+        receivedSinceSend = false;
+    }
     if (!stream->Send(bytes, error)) {
         Disconnect();
         return false;
@@ -66,10 +72,12 @@ int ImapSession::ReceiveOnce(int capacity, std::string& error)
     if (capacity > kReceiveChunk)
         capacity = kReceiveChunk;
     const int got = stream->Receive(buffer, capacity, error);
-    if (got > 0)
+    if (got > 0) {
         rx.Append(std::string_view(buffer, static_cast<size_t>(got)));
-    else if (got == 0 || got == -1)
+        receivedSinceSend = true;
+    } else if (got == 0 || got == -1) {
         Disconnect();
+    }
     return got;
 }
 

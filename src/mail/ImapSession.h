@@ -39,6 +39,10 @@ public:
 
     [[nodiscard]] bool IsConnected() const { return connected; }
     [[nodiscard]] int TagCounter() const { return tagCounter; }
+    // Exchanges with the server so far, over every connection: each time the
+    // client sends after it has received (a command, a literal after its
+    // continuation) it waits for one more answer.
+    [[nodiscard]] uint32_t RoundTrips() const { return roundTrips; }
 
     // Logs out what the session held, connects with TLS, checks the greeting
     // and signs in. No CAPABILITY or other command is sent.
@@ -91,6 +95,8 @@ private:
     ByteStream* stream = nullptr; // conn unless a test put another stream there
     ImapResponseReader rx;
     int tagCounter = 0; // never reset, also not on reconnect
+    uint32_t roundTrips = 0;
+    bool receivedSinceSend = false;
     bool connected = false;
     std::string idleTag;
     bool capabilitiesKnown = false;

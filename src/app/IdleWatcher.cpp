@@ -99,6 +99,9 @@ void IdleWatcher::Backoff(std::chrono::milliseconds& delay)
 
 void IdleWatcher::Report()
 {
+    // Under the mutex that Stop sets the flag under: once Stop has begun, no
+    // notification starts, and the owner may free what notify refers to.
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (!Stopping() && notify_)
         notify_(account_.accountIndex);
 }

@@ -65,7 +65,8 @@ public:
     // Starts the thread (stopping a running one first). notify is called on
     // the watcher thread once after every (re)connection, so the window can
     // catch up, and once per IDLE pass in which the server announced new or
-    // removed messages. A server without IDLE ends the thread: the account
+    // removed messages. notify must be quick (post and return) and must not
+    // call Start or Stop. A server without IDLE ends the thread: the account
     // is then refreshed only by the periodic timer.
     void Start(WatchedAccount account, Notify notify);
 

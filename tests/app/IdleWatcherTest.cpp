@@ -419,6 +419,24 @@ TEST_F(IdleWatcherFixture, StopReturnsPromptlyWhileBlockedInIdle)
     watcher.Stop();
 }
 
+// Stop at every stage of connecting: before the socket exists, during the
+// handshake, the sign-in, SELECT. Each must end promptly (the abort is
+// repeated until the thread ends) and, under TSan, without a race.
+TEST_F(IdleWatcherFixture, StopAtAnyMomentOfConnectingIsPrompt)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    IdleWatcher watcher;
+    NotifyLog log;
+    for (int round = 0; round < 20; ++round) {
+        watcher.Start(Alice(), log.Callback());
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 3));
+        const auto stop = Clock::now();
+        watcher.Stop();
+        EXPECT_LT(MillisecondsSince(stop), 5000) << "round " << round;
+        EXPECT_FALSE(watcher.Running());
+    }
+}
+
 TEST(IdleWatcher, StopBeforeStartAndTwiceIsHarmless)
 {
     IdleWatcher watcher;

@@ -94,11 +94,13 @@ bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, s
     // Mode 0666 less the umask, as any program's new files.
     posix::UniqueFd file(::open(PathText(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!file.Valid()) {
-        error = "cannot create " + PathText(path) + ": " + Reason();
+        const std::string reason = Reason();
+        error = "cannot create " + PathText(path) + ": " + reason;
         return false;
     }
     if (!WriteAll(file.Get(), bytes) || ::close(file.Release()) != 0) {
-        error = "cannot write " + PathText(path) + ": " + Reason();
+        const std::string reason = Reason();
+        error = "cannot write " + PathText(path) + ": " + reason;
         file.Reset();
         ::unlink(PathText(path).c_str());
         return false;

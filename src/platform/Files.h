@@ -20,4 +20,12 @@ namespace postern {
 [[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                        std::string& error);
 
+// Creates the file at exactly this path, or truncates the one there, and
+// writes bytes: for files the user names (a saved attachment), where a
+// temporary file beside the target would be a stray file of ours in the
+// user's folder. Windows opens it without sharing. When writing fails, the
+// partly written file is removed.
+[[nodiscard]] bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes,
+                                  std::string& error);
+
 } // namespace postern

@@ -85,4 +85,27 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     return true;
 }
 
+bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string& error)
+{
+    if (path.empty() || !path.has_filename()) {
+        error = "cannot write " + PathText(path) + ": not a file name";
+        return false;
+    }
+    // Mode 0666 less the umask, as any program's new files.
+    posix::UniqueFd file(::open(PathText(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!file.Valid()) {
+        const std::string reason = Reason();
+        error = "cannot create " + PathText(path) + ": " + reason;
+        return false;
+    }
+    if (!WriteAll(file.Get(), bytes) || ::close(file.Release()) != 0) {
+        const std::string reason = Reason();
+        error = "cannot write " + PathText(path) + ": " + reason;
+        file.Reset();
+        ::unlink(PathText(path).c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace postern

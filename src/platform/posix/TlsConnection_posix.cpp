@@ -202,6 +202,11 @@ std::string HandshakeFailureText(unsigned long code)
 struct TlsConnection::State {
     // Atomic because Abort may read it from another thread.
     std::atomic<int> fd{-1};
+    // Held by Abort around its shutdown and by Release around the close:
+    // otherwise the owner could close the descriptor between Abort's read
+    // and its shutdown, the number could be reused by a file or socket
+    // opened meanwhile, and Abort would shut down that one instead.
+    std::mutex closing;
     SocketIo io;
     SSL_CTX* context = nullptr;
     SSL* ssl = nullptr;
@@ -222,9 +227,12 @@ struct TlsConnection::State {
             SSL_CTX_free(context);
             context = nullptr;
         }
-        const int old = fd.exchange(-1);
-        if (old >= 0)
-            ::close(old);
+        {
+            const std::lock_guard<std::mutex> lock(closing);
+            const int old = fd.exchange(-1);
+            if (old >= 0)
+                ::close(old);
+        }
         io = SocketIo{};
         tlsActive = false;
     }
@@ -452,6 +460,7 @@ void TlsConnection::Abort()
 {
     if (!state)
         return;
+    const std::lock_guard<std::mutex> lock(state->closing);
     const int fd = state->fd.load();
     if (fd >= 0)
         ::shutdown(fd, SHUT_RDWR);

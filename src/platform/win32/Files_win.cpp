@@ -108,4 +108,31 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     return true;
 }
 
+bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string& error)
+{
+    const std::wstring target = path.native();
+    if (target.empty() || !path.has_filename()) {
+        error = "cannot write a file without a name";
+        return false;
+    }
+    FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        error = WithCode("cannot create " + PathToUtf8(path), GetLastError());
+        return false;
+    }
+    bool written = WriteAll(file.Get(), bytes);
+    DWORD lastError = GetLastError();
+    if (!file.Close() && written) {
+        written = false;
+        lastError = GetLastError();
+    }
+    if (!written) {
+        DeleteFileW(target.c_str());
+        error = WithCode("cannot write " + PathToUtf8(path), lastError);
+        return false;
+    }
+    return true;
+}
+
 } // namespace postern

@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace postern {
 
@@ -103,6 +104,11 @@ struct TlsConnection::State {
     // Atomic because Abort reads it from another thread while the owner may
     // be connecting or closing.
     std::atomic<SOCKET> socket{INVALID_SOCKET};
+    // Held by Abort around its shutdown and by Release around the close:
+    // otherwise the owner could close the socket between Abort's read and
+    // its shutdown, the handle value could be reused meanwhile, and Abort
+    // would shut down another socket.
+    std::mutex closing;
     bool tlsActive = false;
     CredHandle credentials{};
     CtxtHandle context{};
@@ -228,9 +234,12 @@ void TlsConnection::State::Release()
         FreeCredentialsHandle(&credentials);
     haveContext = false;
     haveCredentials = false;
-    const SOCKET old = socket.exchange(INVALID_SOCKET);
-    if (old != INVALID_SOCKET)
-        closesocket(old);
+    {
+        const std::lock_guard<std::mutex> lock(closing);
+        const SOCKET old = socket.exchange(INVALID_SOCKET);
+        if (old != INVALID_SOCKET)
+            closesocket(old);
+    }
     tlsActive = false;
     headerSize = trailerSize = maxMessage = 0;
     cipherIn.clear();
@@ -530,6 +539,7 @@ void TlsConnection::Abort()
 {
     if (!state)
         return;
+    const std::lock_guard<std::mutex> lock(state->closing);
     const SOCKET s = state->Socket();
     if (s != INVALID_SOCKET)
         shutdown(s, SD_BOTH);

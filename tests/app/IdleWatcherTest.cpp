@@ -1,0 +1,634 @@
+// The new-mail watcher against the fixture's real Dovecot (alice's inbox):
+// notifications after connecting and per IDLE pass with new mail, a prompt
+// Stop while blocked in IDLE, reconnection after the connection is cut or
+// the server kicks the session, back-off on refused sign-ins; and against
+// scripted servers for what Dovecot never does (no IDLE capability).
+#include "app/IdleWatcher.h"
+
+#include "Waiting.h"
+#include "mail/ByteStream.h"
+#include "mail/ImapMailbox.h"
+#include "mail/ImapSession.h"
+#include "mail/TlsConnection.h"
+#include "platform/TcpListener.h"
+#include "support/FixtureEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace postern {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::FixturePort;
+using test::FixtureValue;
+using test::PollUntil;
+
+constexpr int32_t kAccount = 4;
+
+long long MillisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Records the watcher's calls, which arrive on its thread.
+class NotifyLog {
+public:
+    IdleWatcher::Notify Callback()
+    {
+        return [this](int32_t account) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            calls_.push_back(account);
+            times_.push_back(Clock::now());
+        };
+    }
+    [[nodiscard]] std::size_t Count() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return calls_.size();
+    }
+    [[nodiscard]] std::vector<int32_t> Calls() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+    [[nodiscard]] Clock::time_point Time(std::size_t index) const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return times_.at(index);
+    }
+    [[nodiscard]] bool WaitFor(std::size_t count, std::chrono::milliseconds limit = 20s) const
+    {
+        return PollUntil([&] { return Count() >= count; }, limit);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<int32_t> calls_;
+    std::vector<Clock::time_point> times_;
+};
+
+// A token unique to this process, so runs side by side (natively and under
+// Wine) only ever touch their own test messages.
+const std::string& RunToken()
+{
+    static const std::string token = [] {
+        std::random_device random;
+        char text[32];
+        std::snprintf(text, sizeof text, "idlewatch%08x", static_cast<unsigned>(random()));
+        return std::string(text);
+    }();
+    return token;
+}
+
+ServerLogin AliceLogin()
+{
+    ServerLogin login;
+    login.host = "localhost";
+    login.port = FixturePort("POSTERN_IMAP_PORT");
+    login.user = FixtureValue("POSTERN_USER1");
+    login.password = FixtureValue("POSTERN_PASS1");
+    return login;
+}
+
+WatchedAccount Alice(uint32_t port = 0)
+{
+    const ServerLogin login = AliceLogin();
+    WatchedAccount account;
+    account.accountIndex = kAccount;
+    account.host = login.host;
+    account.port = port ? port : login.port;
+    account.user = login.user;
+    account.password = login.password;
+    return account;
+}
+
+std::string Message(int number)
+{
+    return "From: Sender <sender@example.test>\r\n"
+           "To: alice@example.test\r\n"
+           "Subject: " + RunToken() + " " + std::to_string(number) + "\r\n"
+           "Date: Mon, 05 Feb 2024 10:00:00 +0000\r\n"
+           "Message-ID: <" + RunToken() + "." + std::to_string(number) + "@example.test>\r\n"
+           "\r\n"
+           "Hello.\r\n";
+}
+
+// Puts `count` messages into alice's inbox with one APPEND (MULTIAPPEND,
+// RFC 3502, with non-synchronising literals): they arrive in one
+// transaction, as a burst of new mail does. "" or the error.
+std::string AppendToInbox(int count)
+{
+    ImapSession session;
+    std::string error;
+    if (!session.Open(AliceLogin(), error))
+        return "open: " + error;
+    const std::string tag = session.IssueTag();
+    std::string command = tag + " APPEND INBOX";
+    for (int i = 0; i < count; ++i) {
+        const std::string message = Message(i);
+        command += " {" + std::to_string(message.size()) + "+}\r\n" + message;
+    }
+    command += "\r\n";
+    if (!session.SendRaw(command, error))
+        return "send: " + error;
+    ImapResponse response;
+    for (;;) {
+        if (!session.ReadResponse(response, error))
+            return "append: " + error;
+        if (response.line.rfind(tag + " ", 0) == 0)
+            break;
+    }
+    session.Logout();
+    if (response.line.rfind(tag + " OK", 0) != 0)
+        return "append: " + response.line;
+    return {};
+}
+
+// Removes this run's test messages from alice's inbox.
+void RemoveTestMail()
+{
+    ImapSession session;
+    std::string error;
+    uint32_t count = 0;
+    if (!session.Open(AliceLogin(), error) || !Select(session, "INBOX", count, error))
+        return;
+    std::vector<ImapResponse> untagged;
+    if (session.Command("SEARCH SUBJECT " + ImapSession::Quote(RunToken()), untagged, error)) {
+        std::string numbers;
+        for (const ImapResponse& response : untagged) {
+            if (response.line.rfind("* SEARCH ", 0) == 0)
+                numbers = response.line.substr(9);
+        }
+        for (char& c : numbers)
+            c = c == ' ' ? ',' : c;
+        if (!numbers.empty()) {
+            std::vector<ImapResponse> ignored;
+            (void)session.Command("STORE " + numbers + " +FLAGS.SILENT (\\Deleted)", ignored, error);
+            (void)session.Command("EXPUNGE", ignored, error);
+        }
+    }
+    session.Logout();
+}
+
+class IdleWatcherFixture : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (test::FixtureRunning())
+            RemoveTestMail();
+    }
+};
+
+// A plain TCP relay on loopback between the watcher and Dovecot (TLS passes
+// through it end to end), so a test can cut the connection the way a
+// network failure or a server restart does, and count connection attempts.
+class CuttableRelay {
+public:
+    explicit CuttableRelay(uint32_t upstreamPort) : upstreamPort_(upstreamPort)
+    {
+        std::string error;
+        listening_ = listener_.Listen(0, error);
+        if (listening_)
+            acceptor_ = std::thread([this] { AcceptLoop(); });
+    }
+    ~CuttableRelay()
+    {
+        stop_ = true;
+        if (acceptor_.joinable())
+            acceptor_.join();
+        Cut();
+        for (auto& link : links_) {
+            for (std::thread& pump : link->pumps)
+                pump.join();
+        }
+    }
+    CuttableRelay(const CuttableRelay&) = delete;
+    CuttableRelay& operator=(const CuttableRelay&) = delete;
+
+    [[nodiscard]] bool Listening() const { return listening_; }
+    [[nodiscard]] uint16_t Port() const { return listener_.Port(); }
+    [[nodiscard]] int Accepted() const { return accepted_; }
+
+    // Ends every relayed connection (both sides see the stream close).
+    void Cut()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& link : links_)
+            link->cut = true;
+    }
+
+private:
+    struct Link {
+        std::unique_ptr<ByteStream> client;
+        TlsConnection server; // plain TCP: no handshake here
+        std::atomic<bool> cut{false};
+        std::atomic<int> pumpsLeft{2};
+        std::vector<std::thread> pumps;
+    };
+
+    static constexpr uint32_t kSliceMs = 20;
+
+    void AcceptLoop()
+    {
+        while (!stop_) {
+            std::unique_ptr<ByteStream> client;
+            std::string error;
+            if (listener_.Accept(kSliceMs * 5, kSliceMs, client, error) != 1)
+                continue;
+            ++accepted_;
+            auto link = std::make_unique<Link>();
+            link->client = std::move(client);
+            if (!link->server.Connect("127.0.0.1", upstreamPort_, 5000, error))
+                continue; // the client sees its connection close
+            link->server.SetReceiveTimeout(kSliceMs);
+            Link* raw = link.get();
+            raw->pumps.emplace_back([this, raw] { Pump(*raw, *raw->client, raw->server); });
+            raw->pumps.emplace_back([this, raw] { Pump(*raw, raw->server, *raw->client); });
+            const std::lock_guard<std::mutex> lock(mutex_);
+            links_.push_back(std::move(link));
+        }
+    }
+
+    // Copies from one side to the other until either side ends or the link
+    // is cut; the last pump out closes both sockets.
+    void Pump(Link& link, ByteStream& from, ByteStream& to)
+    {
+        char buffer[16384];
+        while (!link.cut && !stop_) {
+            std::string error;
+            const int got = from.Receive(buffer, static_cast<int>(sizeof buffer), error);
+            if (got == -2)
+                continue;
+            if (got <= 0 || !to.Send(std::string_view(buffer, static_cast<std::size_t>(got)), error))
+                break;
+        }
+        link.cut = true;
+        if (--link.pumpsLeft == 0) {
+            link.server.Close();
+            link.client.reset();
+        }
+    }
+
+    uint32_t upstreamPort_;
+    TcpListener listener_;
+    bool listening_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> accepted_{0};
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::list<std::unique_ptr<Link>> links_;
+};
+
+// A scripted IMAP server over a ByteStream: each client line must start
+// with the expected text, and gets the scripted answer. When the script is
+// used up, the server closes the connection (every later read sees the end).
+class ScriptedServer final : public ByteStream {
+public:
+    struct Step {
+        std::string expect; // prefix of the client's line; "" for the greeting
+        std::string answer;
+    };
+    explicit ScriptedServer(std::vector<Step> steps) : steps_(std::move(steps))
+    {
+        if (!steps_.empty() && steps_.front().expect.empty())
+            pending_ = steps_[next_++].answer;
+    }
+
+    bool Send(std::string_view data, std::string& error) override
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        sent_.append(data);
+        for (std::size_t end; (end = sent_.find("\r\n")) != std::string::npos;) {
+            const std::string line = sent_.substr(0, end);
+            sent_.erase(0, end + 2);
+            lines_.push_back(line);
+            if (next_ < steps_.size() && line.find(steps_[next_].expect) != std::string::npos) {
+                pending_ += steps_[next_++].answer;
+            } else {
+                mismatch_ = "unexpected line: " + line;
+                error = "closed";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    int Receive(char* buffer, int capacity, std::string& /*error*/) override
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (pending_.empty()) {
+            ++readsAfterEnd_;
+            return 0;
+        }
+        const std::size_t n = std::min(pending_.size(), static_cast<std::size_t>(capacity));
+        pending_.copy(buffer, n);
+        pending_.erase(0, n);
+        return static_cast<int>(n);
+    }
+
+    [[nodiscard]] bool Finished() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return next_ == steps_.size();
+    }
+    [[nodiscard]] int ReadsAfterEnd() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return readsAfterEnd_;
+    }
+    [[nodiscard]] std::string Mismatch() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return mismatch_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    std::string pending_;
+    std::string sent_;
+    std::vector<std::string> lines_;
+    std::string mismatch_;
+    int readsAfterEnd_ = 0;
+};
+
+TEST_F(IdleWatcherFixture, ReportsEachConnectionAndEachIdlePassWithNewMail)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    NotifyLog log;
+    IdleWatcher watcher;
+    watcher.Start(Alice(), log.Callback());
+    ASSERT_TRUE(log.WaitFor(1)) << "no notification after connecting";
+    EXPECT_EQ(log.Calls().front(), kAccount);
+    EXPECT_TRUE(watcher.Running());
+
+    // Time to send IDLE; mail that arrives before is reported with the next
+    // pass anyway.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(AppendToInbox(1), "");
+    ASSERT_TRUE(log.WaitFor(2, 15s)) << "new mail while idling was not reported";
+
+    // Ten messages at once: one pass notices them, one notification. The
+    // exact count depends on timing, but never one per message.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(AppendToInbox(10), "");
+    ASSERT_TRUE(log.WaitFor(3, 15s)) << "a burst of new mail was not reported";
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_LE(log.Count(), 4u);
+
+    watcher.Stop();
+    EXPECT_FALSE(watcher.Running());
+    for (int32_t account : log.Calls())
+        EXPECT_EQ(account, kAccount);
+}
+
+TEST_F(IdleWatcherFixture, StopReturnsPromptlyWhileBlockedInIdle)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    NotifyLog log;
+    IdleWatcher watcher; // the product's timing: each poll waits up to 20 s
+    watcher.Start(Alice(), log.Callback());
+    ASSERT_TRUE(log.WaitFor(1));
+    std::this_thread::sleep_for(500ms);
+
+    const auto start = Clock::now();
+    watcher.Stop();
+    // Aborting takes milliseconds; waiting the poll out would take up to 20 s.
+    EXPECT_LT(MillisecondsSince(start), 5000);
+    EXPECT_FALSE(watcher.Running());
+
+    // Nothing is reported after Stop, even when mail arrives.
+    ASSERT_EQ(AppendToInbox(1), "");
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(log.Count(), 1u);
+    watcher.Stop();
+}
+
+// Stop at every stage of connecting: before the socket exists, during the
+// handshake, the sign-in, SELECT. Each must end promptly (the abort is
+// repeated until the thread ends) and, under TSan, without a race.
+TEST_F(IdleWatcherFixture, StopAtAnyMomentOfConnectingIsPrompt)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    IdleWatcher watcher;
+    NotifyLog log;
+    for (int round = 0; round < 20; ++round) {
+        watcher.Start(Alice(), log.Callback());
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 3));
+        const auto stop = Clock::now();
+        watcher.Stop();
+        EXPECT_LT(MillisecondsSince(stop), 5000) << "round " << round;
+        EXPECT_FALSE(watcher.Running());
+    }
+}
+
+TEST(IdleWatcher, StopBeforeStartAndTwiceIsHarmless)
+{
+    IdleWatcher watcher;
+    EXPECT_FALSE(watcher.Running());
+    watcher.Stop();
+    watcher.Stop();
+    EXPECT_FALSE(watcher.Running());
+}
+
+TEST_F(IdleWatcherFixture, ReconnectsAfterTheConnectionIsCut)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    CuttableRelay relay(FixturePort("POSTERN_IMAP_PORT"));
+    ASSERT_TRUE(relay.Listening());
+    NotifyLog log;
+    IdleWatcher watcher;
+    watcher.Start(Alice(relay.Port()), log.Callback());
+    ASSERT_TRUE(log.WaitFor(1));
+    std::this_thread::sleep_for(300ms);
+
+    const auto cut = Clock::now();
+    relay.Cut();
+    ASSERT_TRUE(log.WaitFor(2, 15s)) << "no notification after reconnecting";
+    EXPECT_GE(relay.Accepted(), 2);
+    // The watcher pauses 1.5 s before reconnecting, so a server that drops
+    // every connection is not hammered.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(log.Time(1) - cut).count(), 1400);
+
+    // And the new connection idles: new mail is reported again.
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(AppendToInbox(1), "");
+    EXPECT_TRUE(log.WaitFor(3, 15s));
+    watcher.Stop();
+}
+
+#ifndef _WIN32
+// The server itself ends the session ("* BYE", then close). Native only:
+// the Windows test executable cannot start doveadm.
+TEST_F(IdleWatcherFixture, ReconnectsAfterTheServerKicksTheSession)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    const std::string config = FixtureValue("POSTERN_DOVECOT_CONF");
+    ASSERT_FALSE(config.empty());
+    NotifyLog log;
+    IdleWatcher watcher;
+    watcher.Start(Alice(), log.Callback());
+    ASSERT_TRUE(log.WaitFor(1));
+    std::this_thread::sleep_for(300ms);
+
+    const std::string kick = "doveadm -c '" + config + "' kick " + FixtureValue("POSTERN_USER1") + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(kick.c_str()), 0) << kick;
+    ASSERT_TRUE(log.WaitFor(2, 15s)) << "no notification after the server dropped the session";
+    watcher.Stop();
+}
+#endif
+
+TEST_F(IdleWatcherFixture, RefusedSignInBacksOffWithoutNotifying)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    CuttableRelay relay(FixturePort("POSTERN_IMAP_PORT"));
+    ASSERT_TRUE(relay.Listening());
+    WatchedAccount account = Alice(relay.Port());
+    account.password = "wrong";
+    NotifyLog log;
+    IdleWatcher watcher; // the product's back-off: 2 s, then 4 s, ...
+    const auto start = Clock::now();
+    watcher.Start(account, log.Callback());
+    ASSERT_TRUE(PollUntil([&] { return relay.Accepted() >= 2; }, 10s)) << "no second attempt";
+    EXPECT_GE(MillisecondsSince(start), 1900) << "retried before the 2 s back-off";
+    EXPECT_TRUE(watcher.Running());
+    EXPECT_EQ(log.Count(), 0u);
+
+    const auto stop = Clock::now();
+    watcher.Stop();
+    EXPECT_LT(MillisecondsSince(stop), 5000);
+    EXPECT_LE(relay.Accepted(), 3);
+    EXPECT_EQ(log.Count(), 0u);
+}
+
+TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
+{
+    // The token endpoint is a loopback port nobody listens on.
+    uint16_t closedPort = 0;
+    {
+        TcpListener probe;
+        std::string error;
+        ASSERT_TRUE(probe.Listen(0, error)) << error;
+        closedPort = probe.Port();
+    }
+    WatchedAccount account;
+    account.accountIndex = kAccount;
+    account.host = "localhost";
+    account.port = closedPort;
+    account.user = "alice";
+    account.oauth = true;
+    account.clientId = "client";
+    account.refreshToken = "refresh";
+    account.endpoints.tokenHost = "localhost";
+    account.endpoints.tokenPort = closedPort;
+    IdleWatcherOptions options;
+    options.firstBackoff = 50ms;
+    options.maxBackoff = 200ms;
+    NotifyLog log;
+    IdleWatcher watcher(options);
+    watcher.Start(account, log.Callback());
+    std::this_thread::sleep_for(800ms);
+    EXPECT_TRUE(watcher.Running());
+    EXPECT_EQ(log.Count(), 0u);
+    const auto stop = Clock::now();
+    watcher.Stop();
+    EXPECT_LT(MillisecondsSince(stop), 5000);
+}
+
+const std::vector<ScriptedServer::Step> kSignIn = {
+    {"", "* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] ready\r\n"},
+    {"LOGIN \"alice\" \"secret\"", "C0001 OK signed in\r\n"},
+};
+
+WatchedAccount ScriptedAccount()
+{
+    WatchedAccount account;
+    account.accountIndex = kAccount;
+    account.host = "scripted.invalid";
+    account.port = 993;
+    account.user = "alice";
+    account.password = "secret";
+    return account;
+}
+
+TEST(IdleWatcher, ServerWithoutIdleEndsTheThread)
+{
+    std::vector<ScriptedServer::Step> steps = kSignIn;
+    // "IDLEX" and "X-IDLE" contain the letters, not the capability.
+    steps.push_back({"C0002 CAPABILITY",
+                     "* CAPABILITY IMAP4rev1 IDLEX X-IDLE MOVE\r\nC0002 OK done\r\n"});
+    steps.push_back({"C0003 LOGOUT", "* BYE bye\r\nC0003 OK done\r\n"});
+    ScriptedServer server(steps);
+    IdleWatcherOptions options;
+    options.stream = &server;
+    options.firstBackoff = 20ms;
+    NotifyLog log;
+    IdleWatcher watcher(options);
+    watcher.Start(ScriptedAccount(), log.Callback());
+    EXPECT_TRUE(PollUntil([&] { return !watcher.Running(); }, 10s)) << "still running without IDLE";
+    EXPECT_TRUE(server.Finished()) << server.Mismatch();
+    EXPECT_EQ(log.Count(), 0u);
+    watcher.Stop();
+}
+
+TEST(IdleWatcher, ConnectionLostWhileAskingCapabilitiesIsRetried)
+{
+    std::vector<ScriptedServer::Step> steps = kSignIn;
+    steps.push_back({"C0002 CAPABILITY", ""}); // and then the server is gone
+    ScriptedServer server(steps);
+    IdleWatcherOptions options;
+    options.stream = &server;
+    options.firstBackoff = 20ms;
+    options.maxBackoff = 40ms;
+    NotifyLog log;
+    IdleWatcher watcher(options);
+    watcher.Start(ScriptedAccount(), log.Callback());
+    // Each retry reads the (ended) stream for a greeting again.
+    EXPECT_TRUE(PollUntil([&] { return server.ReadsAfterEnd() >= 3; }, 10s));
+    EXPECT_TRUE(watcher.Running()) << "one lost connection ended the watcher for good";
+    EXPECT_EQ(log.Count(), 0u);
+    watcher.Stop();
+    EXPECT_FALSE(watcher.Running());
+}
+
+TEST(IdleWatcher, ServerWithIdleIsWatchedUntilStopped)
+{
+    std::vector<ScriptedServer::Step> steps = kSignIn;
+    steps.push_back({"C0002 CAPABILITY", "* CAPABILITY IMAP4rev1 IDLE\r\nC0002 OK done\r\n"});
+    steps.push_back({"C0003 SELECT \"INBOX\"", "* 3 EXISTS\r\nC0003 OK [READ-WRITE] done\r\n"});
+    steps.push_back({"C0004 IDLE", "+ idling\r\n* 4 EXISTS\r\n* 5 EXISTS\r\n"});
+    steps.push_back({"DONE", "C0004 OK idle done\r\n"});
+    ScriptedServer server(steps);
+    IdleWatcherOptions options;
+    options.stream = &server;
+    options.firstBackoff = 20ms;
+    options.reconnectPause = 20ms;
+    NotifyLog log;
+    IdleWatcher watcher(options);
+    watcher.Start(ScriptedAccount(), log.Callback());
+    // The connection, then one pass with two new messages; then the script
+    // ends the connection and reconnecting fails from there on.
+    EXPECT_TRUE(PollUntil([&] { return server.ReadsAfterEnd() >= 2; }, 10s));
+    EXPECT_TRUE(server.Finished()) << server.Mismatch();
+    EXPECT_EQ(log.Count(), 2u);
+    EXPECT_TRUE(watcher.Running());
+    watcher.Stop();
+}
+
+} // namespace
+} // namespace postern

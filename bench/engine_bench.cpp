@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace postern {
 namespace {
@@ -57,7 +58,7 @@ public:
             if (left.count() <= 0)
                 return false;
             if (auto record = port_.Next(left))
-                app_.HandleRecord(std::move(record));
+                Handle(std::move(record));
         }
         return true;
     }
@@ -77,7 +78,7 @@ public:
                     marker = true;
                 else
                     others = true;
-                app_.HandleRecord(std::move(record));
+                Handle(std::move(record));
             }
             if (!others)
                 return;
@@ -107,8 +108,17 @@ public:
     }
 
     PosternApp& App() { return app_; }
+    // Header lists handled so far.
+    [[nodiscard]] int HeaderLoads() const { return headerLoads_; }
 
 private:
+    void Handle(std::unique_ptr<ResultRecord> record)
+    {
+        headerLoads_ += record->kind == RecordKind::Headers ? 1 : 0;
+        app_.HandleRecord(std::move(record));
+    }
+
+    int headerLoads_ = 0;
     test::QueuedUiPort port_;
     PosternApp app_;
 };
@@ -160,12 +170,21 @@ int Run()
         selectable += !item.isAccount && item.bright ? 1 : 0;
 
     std::printf("%-44s %6s %6s %6s\n", "action", "cmds", "trips", "least");
-    bench.Measure("open a message in the selected folder", 1, [&] { app.SelectRow(1, false); });
-    bench.Measure("open it again (body cache)", 0, [&] {
-        app.SelectRow(2, false);
-        bench.Settle();
-        app.SelectRow(1, false);
-    });
+    // Single messages (conversation rows load every member): an unread one,
+    // then another, then the first again.
+    std::vector<int32_t> singles;
+    for (size_t i = 0; i < app.List().viewRows.size() && singles.size() < 2; ++i) {
+        const MessageRow& row = app.List().viewRows[i];
+        if (row.members.size() <= 1 && (!singles.empty() || !row.header.seen))
+            singles.push_back(static_cast<int32_t>(i));
+    }
+    if (singles.size() < 2) {
+        std::fprintf(stderr, "the inbox has no unread single message to open\n");
+        return 1;
+    }
+    bench.Measure("open an unread message in the selected folder", 1, [&] { app.SelectRow(singles[0], false); });
+    app.SelectRow(singles[1], false);
+    bench.Measure("open it again (body cache)", 0, [&] { app.SelectRow(singles[0], false); });
     const int32_t projects = bench.Folder("Projects");
     bench.Measure("switch to another folder", 2, [&] { app.SelectFolder(projects, false); });
     // Reloading the shown folder and counting unread everywhere else: the
@@ -175,9 +194,13 @@ int Run()
 
     const int32_t inbox = bench.Folder("INBOX");
     bench.Settle();
+    // The rows of a visit within the last minute show at once from the
+    // cache; what is timed is the server's fresh list replacing them.
+    const int loadsBefore = bench.HeaderLoads();
     const auto clicked = Clock::now();
     app.SelectFolder(inbox, false);
-    (void)bench.PumpUntil([&] { return !app.List().loading; });
+    const double cachedMs = std::chrono::duration<double, std::milli>(Clock::now() - clicked).count();
+    (void)bench.PumpUntil([&] { return bench.HeaderLoads() > loadsBefore; });
     const double switchMs = std::chrono::duration<double, std::milli>(Clock::now() - clicked).count();
     bench.Settle();
 
@@ -208,7 +231,8 @@ int Run()
     const double arrivalMs = std::chrono::duration<double, std::milli>(Clock::now() - submitted).count();
 
     std::printf("\n%-44s %9.0f ms\n", "start-up to the inbox's rows", startMs);
-    std::printf("%-44s %9.0f ms\n", "folder click to rows, 10,000-message inbox", switchMs);
+    std::printf("%-44s %9.1f ms\n", "folder click to cached rows", cachedMs);
+    std::printf("%-44s %9.0f ms\n", "folder click to server rows, 10,000 messages", switchMs);
     if (arrived)
         std::printf("%-44s %9.0f ms  (target 2000 ms)\n", "submission to the new row", arrivalMs);
     else

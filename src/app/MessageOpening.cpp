@@ -11,6 +11,8 @@
 #include "ui/MessagePage.h"
 #include "ui/PlaceholderPage.h"
 
+#include <algorithm>
+
 namespace postern {
 
 namespace {
@@ -81,9 +83,12 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
     settings_.lastSelUid = shown.header.uid;
     autoSelectDone_ = true;
 
-    // The seen flags are stored by the job that loads what is shown, after
-    // it has posted it: a separate job waiting in the priority lane would
-    // make the conversation load give way before its first message.
+    // An unread message is marked read by the fetch that loads it, which
+    // saves a round trip. Whatever the load does not fetch (a conversation
+    // cut short by other interactive work, a body from the cache) is marked
+    // by a STORE afterwards, in the same job: a separate job waiting in the
+    // priority lane would make the conversation load give way before its
+    // first message.
     std::vector<MessageRef> unseen = MarkSeenOnOpen(row);
     const MessageRow& current = list_.viewRows[static_cast<size_t>(row)];
     auto storeSeen = [this](const std::vector<MessageRef>& targets) {
@@ -93,11 +98,21 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
                 (void)StoreFlag(sessions_[target.account], target.uid, "\\Seen", true, error);
         }
     };
+    auto takeTarget = [](std::vector<MessageRef>& targets, uint32_t account, uint32_t uid) {
+        const auto found = std::find_if(targets.begin(), targets.end(), [&](const MessageRef& target) {
+            return target.account == account && target.uid == uid;
+        });
+        if (found == targets.end())
+            return false;
+        targets.erase(found);
+        return true;
+    };
 
     if (current.members.size() > 1) {
         ShowCurrentPage(PlaceholderPage(u"Loading conversation\u2026"));
         jobs_.EnqueuePriority([this, members = current.members, rowUid = current.header.uid,
-                               account = current.account, unseen = std::move(unseen), storeSeen] {
+                               account = current.account, unseen = std::move(unseen), storeSeen,
+                               takeTarget]() mutable {
             auto result = std::make_unique<ConversationResult>();
             result->account = static_cast<int>(account);
             result->uid = rowUid;
@@ -105,9 +120,13 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
                 if (jobs_.PriorityWaiting())
                     break;
                 std::string raw, error;
+                const bool markSeen = takeTarget(unseen, member.account, member.uid);
                 if (!SelectMailbox(member.account, member.mailbox, error)
-                    || !FetchMessage(sessions_[member.account], member.uid, raw, error))
+                    || !FetchMessage(sessions_[member.account], member.uid, raw, error, markSeen)) {
+                    if (markSeen)
+                        unseen.push_back({member.account, member.mailbox, member.uid, true});
                     continue;
+                }
                 result->members.push_back(ParseMessage(raw));
             }
             if (!result->members.empty() && ui_)
@@ -125,20 +144,18 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
         ShowCurrentPage(PlaceholderPage(u"Loading\u2026"));
         const uint32_t account = current.account;
         const uint32_t uid = current.header.uid;
-        jobs_.EnqueuePriority([this, account, mailbox, uid, unseen = std::move(unseen), storeSeen] {
-            RunBodyLoad(account, mailbox, uid);
-            storeSeen(unseen);
-        });
+        const bool markSeen = !unseen.empty();
+        jobs_.EnqueuePriority([this, account, mailbox, uid, markSeen] { RunBodyLoad(account, mailbox, uid, markSeen); });
     }
     UpdateTray();
     if (ui_)
         ui_->Repaint();
 }
 
-void PosternApp::RunBodyLoad(uint32_t account, const std::string& mailbox, uint32_t uid)
+void PosternApp::RunBodyLoad(uint32_t account, const std::string& mailbox, uint32_t uid, bool markSeen)
 {
     std::string raw, error;
-    if (!SelectMailbox(account, mailbox, error) || !FetchMessage(sessions_[account], uid, raw, error)) {
+    if (!SelectMailbox(account, mailbox, error) || !FetchMessage(sessions_[account], uid, raw, error, markSeen)) {
         PostError(Utf8ToUtf16(error));
         return;
     }
@@ -214,7 +231,7 @@ void PosternApp::PrefetchHoveredRow()
     if (mailbox.empty() || BodyCached(row.account, mailbox, row.header.uid))
         return;
     jobs_.EnqueueNormal([this, account = row.account, mailbox, uid = row.header.uid] {
-        RunBodyLoad(account, mailbox, uid);
+        RunBodyLoad(account, mailbox, uid, false);
     });
 }
 

@@ -256,7 +256,7 @@ private:
     void OnConversation(ConversationResult& result);
     void ShowCurrentPage(std::u16string page);
     void EmptyReadingPane();
-    void RunBodyLoad(uint32_t account, const std::string& mailbox, uint32_t uid);
+    void RunBodyLoad(uint32_t account, const std::string& mailbox, uint32_t uid, bool markSeen);
     void PrefetchHoveredFolder();
     void PrefetchHoveredRow();
 

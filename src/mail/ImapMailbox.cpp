@@ -138,10 +138,11 @@ bool FetchHeadersByUid(ImapSession& session, std::string_view uidSet, std::vecto
     return FetchSummaries(session, "UID FETCH " + std::string(uidSet) + kHeaderFetchItems, headers, error);
 }
 
-bool FetchMessage(ImapSession& session, uint32_t uid, std::string& raw, std::string& error)
+bool FetchMessage(ImapSession& session, uint32_t uid, std::string& raw, std::string& error, bool markSeen)
 {
     std::vector<ImapResponse> untagged;
-    if (!session.Command(Format("UID FETCH %u (BODY.PEEK[])", uid), untagged, error))
+    if (!session.Command(Format(markSeen ? "UID FETCH %u (BODY[])" : "UID FETCH %u (BODY.PEEK[])", uid), untagged,
+                         error))
         return false;
     for (ImapResponse& response : untagged) {
         if (response.line.find("FETCH") != std::string::npos && !response.literals.empty()) {

@@ -32,8 +32,10 @@ namespace postern {
 [[nodiscard]] bool FetchHeadersByUid(ImapSession& session, std::string_view uidSet,
                                      std::vector<MessageHeader>& headers, std::string& error);
 
-// The raw message, without marking it read.
-[[nodiscard]] bool FetchMessage(ImapSession& session, uint32_t uid, std::string& raw, std::string& error);
+// The raw message; marked read on the server only when asked (which saves
+// the separate STORE when a message is opened).
+[[nodiscard]] bool FetchMessage(ImapSession& session, uint32_t uid, std::string& raw, std::string& error,
+                                bool markSeen = false);
 
 // Adds or removes one flag ("\Seen", "\Answered", "\Deleted").
 [[nodiscard]] bool StoreFlag(ImapSession& session, uint32_t uid, std::string_view flag, bool add,

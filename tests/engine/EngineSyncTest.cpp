@@ -2,7 +2,10 @@
 // the engine's public calls as the window would drive them.
 #include "EngineHarness.h"
 
+#include "support/DovecotFixture.h"
 #include "support/FixtureEnv.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +124,30 @@ TEST_F(EngineSync, FolderLoadsShowTheNewestTwoHundredAndDropLateResults)
     engine.Drain();
     EXPECT_TRUE(app.List().viewRows.empty());
     EXPECT_EQ(app.Traffic(0).commands - before, 1u);
+}
+
+TEST_F(EngineSync, NewMailThroughTheMtaAppearsWithoutARefresh)
+{
+    alice.Append("INBOX", {.subject = "already here", .seen = true});
+    Engine engine(folder.Path(), {1}, {}, /*watchers=*/true);
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.ListSubjects().size() == 1; }));
+    // The watcher's first report comes once it idles; after it, new mail
+    // is what wakes it.
+    ASSERT_TRUE(engine.PumpUntil([&] {
+        return std::count(engine.handled.begin(), engine.handled.end(), RecordKind::IdleActivity) >= 1;
+    }));
+    engine.AfterQueuedJobs();
+    engine.Drain();
+
+    const std::string mail = MailText({.subject = "fresh arrival", .body = "Just now.\r\n"});
+    ASSERT_EQ(SubmitSmtp(2, FixtureValue("POSTERN_EMAIL1"), mail), "");
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RowWithSubject(u"fresh arrival") >= 0; }));
+    engine.AfterQueuedJobs(); // the unread counts the activity queued
+    engine.Drain();
+    EXPECT_EQ(app.UnreadTotal(), 1u);
+    EXPECT_EQ(engine.port.TrayTip(), u"Postern \u2014 1 unread");
 }
 
 } // namespace

@@ -109,6 +109,16 @@ public:
     // session out. Safe to call twice.
     void Shutdown();
 
+    // --- accounts (after the account dialog) ------------------------------
+    // The dialog saved changes to account `account` in Settings(): its
+    // session and watcher start over with the new record.
+    void AccountEdited(size_t account);
+    // Removes the account from the settings file, renumbering what refers to
+    // accounts by position (locks, the last selection). The program restarts
+    // afterwards; false (with the reason) when the file could not be saved,
+    // and then nothing changed on disk.
+    [[nodiscard]] bool RemoveAccount(size_t account, std::string& error);
+
     // --- window events (UI thread) ----------------------------------------
     void SetScale(float scale) { scale_ = scale; }
     // The placement is empty when the window system could not say what it

@@ -227,5 +227,52 @@ TEST(EngineOffline, AnAttachmentIsOfferedUnderASafeNameAndWrittenWhereChosen)
     EXPECT_EQ(offline.app.StatusText(), u"Could not write file.");
 }
 
+TEST(EngineOffline, RemovingAnAccountRenumbersLocksAndTheLastSelection)
+{
+    TempFolder folder;
+    LockList locks;
+    for (const int32_t account : {0, 1, 2}) {
+        LockEntry entry;
+        entry.account = account;
+        entry.mailbox = "INBOX";
+        entry.uid = static_cast<uint32_t>(10 + account);
+        entry.messageId = "<m" + std::to_string(account) + "@example.test>";
+        locks.Insert(LockKey(account, entry.mailbox, entry.uid, entry.messageId), entry);
+    }
+    std::string error;
+    ASSERT_TRUE(locks.Save(folder.Path() / "locked.json", error)) << error;
+    AppSettings settings;
+    for (const char* name : {"zero", "one", "two"}) {
+        AccountConfig account;
+        account.name = name;
+        account.email = std::string(name) + "@example.test";
+        account.imapHost = "imap.example.test";
+        settings.accounts.push_back(account);
+    }
+    settings.lastSelAccount = 2;
+    settings.lastSelFolder = "INBOX";
+    settings.lastSelUid = 12;
+    ASSERT_TRUE(SaveSettingsTo(folder.Path() / "config.json", settings, error)) << error;
+
+    {
+        QueuedUiPort port;
+        PosternApp app(folder.Path() / "config.json");
+        ASSERT_TRUE(app.LoadSettings());
+        app.AttachUi(port);
+        app.PrepareState();
+        ASSERT_TRUE(app.RemoveAccount(1, error)) << error;
+    }
+    AppSettings saved;
+    ASSERT_EQ(LoadSettingsFile(folder.Path() / "config.json", saved, error), SettingsLoad::loaded) << error;
+    ASSERT_EQ(saved.accounts.size(), 2u);
+    EXPECT_EQ(saved.accounts[1].name, "two");
+    EXPECT_EQ(saved.lastSelAccount, 1);
+    LockList reloaded;
+    ASSERT_TRUE(reloaded.Load(folder.Path() / "locked.json", error)) << error;
+    EXPECT_TRUE(reloaded.Contains(LockKey(0, "INBOX", 10, "<m0@example.test>")));
+    EXPECT_TRUE(reloaded.Contains(LockKey(1, "INBOX", 12, "<m2@example.test>")));
+    EXPECT_EQ(reloaded.Size(), 2u);
+}
+
 } // namespace
 } // namespace postern::test

@@ -2,6 +2,7 @@
 // the engine's public calls as the window would drive them.
 #include "EngineHarness.h"
 
+#include "platform/Charset.h"
 #include "support/DovecotFixture.h"
 #include "support/FixtureEnv.h"
 
@@ -124,6 +125,23 @@ TEST_F(EngineSync, FolderLoadsShowTheNewestTwoHundredAndDropLateResults)
     engine.Drain();
     EXPECT_TRUE(app.List().viewRows.empty());
     EXPECT_EQ(app.Traffic(0).commands - before, 1u);
+}
+
+TEST_F(EngineSync, AnEditedAccountStartsOverWithItsNewSettings)
+{
+    alice.Append("INBOX", {.subject = "behind the password"});
+    Engine engine(folder.Path(), {1}, [](AppSettings& settings) { settings.accounts[0].password = "wrong"; });
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return app.StatusText().rfind(u"\u26A0 Alice: ", 0) == 0; }))
+        << Utf16ToUtf8(app.StatusText());
+    EXPECT_TRUE(app.RailItems().empty());
+
+    app.Settings().accounts[0].password = FixtureLogin(1).password; // what the dialog saved
+    app.AccountEdited(0);
+    EXPECT_EQ(app.StatusText(), u"Account updated \u2014 reconnecting\u2026");
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.ListSubjects().size() == 1; }));
+    EXPECT_EQ(engine.ListSubjects(), std::vector<std::u16string>{u"behind the password"});
 }
 
 TEST_F(EngineSync, NewMailThroughTheMtaAppearsWithoutARefresh)

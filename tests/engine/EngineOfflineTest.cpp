@@ -227,6 +227,27 @@ TEST(EngineOffline, AnAttachmentIsOfferedUnderASafeNameAndWrittenWhereChosen)
     EXPECT_EQ(offline.app.StatusText(), u"Could not write file.");
 }
 
+TEST(EngineOffline, TheFirstRowOpensAfterThreeSecondsAndRowsCopyToTheClipboard)
+{
+    Offline offline(1);
+    offline.Folders(0, {Role("INBOX", &FolderInfo::isInbox)});
+    MessageHeader header = Header(4, "Quarterly numbers", 100);
+    header.from = "\"Doe, Jane\" <jane@example.test>";
+    offline.Headers(0, "INBOX", {header});
+    EXPECT_EQ(offline.app.List().currentRow, -1);
+    EXPECT_TRUE(offline.app.OnTimer(kAutoSelectTimer)); // one shot
+    EXPECT_EQ(offline.app.List().currentRow, 0);
+    EXPECT_EQ(offline.app.ShownUid(), 4u);
+    EXPECT_TRUE(offline.app.AutoSelectDone());
+
+    offline.app.CopySender(0);
+    EXPECT_EQ(offline.port.Clipboard(), u"jane@example.test");
+    EXPECT_EQ(offline.app.StatusText(), u"Sender address copied.");
+    offline.app.CopySubject(0);
+    EXPECT_EQ(offline.port.Clipboard(), u"Quarterly numbers");
+    EXPECT_EQ(offline.app.StatusText(), u"Subject copied.");
+}
+
 TEST(EngineOffline, RemovingAnAccountRenumbersLocksAndTheLastSelection)
 {
     TempFolder folder;

@@ -264,16 +264,16 @@ void PosternApp::MoveSelectionToFolder(int32_t index)
     std::vector<int32_t> moved;
     std::vector<MessageRef> records;
     size_t foreign = 0, skipped = 0;
-    for (const int32_t index : rows) {
-        const MessageRow& row = list_.viewRows[static_cast<size_t>(index)];
+    for (const int32_t at : rows) {
+        const MessageRow& row = list_.viewRows[static_cast<size_t>(at)];
         const std::string mailbox = MailboxOfRow(row);
         if (row.account != targetAccount) {
             ++foreign;
             ++skipped;
-        } else if (mailbox == target.path || IsLocked(index)) {
+        } else if (mailbox == target.path || IsLocked(at)) {
             ++skipped;
         } else {
-            moved.push_back(index);
+            moved.push_back(at);
             records.push_back({row.account, mailbox, row.header.uid, !row.header.seen});
         }
     }

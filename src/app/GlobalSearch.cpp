@@ -91,11 +91,11 @@ void PosternApp::StartGlobalSearch()
     searchDone_ = false;
     ShowStatus(u"Searching all folders\u2026");
     jobs_.EnqueueNormal([this, generation, query = Utf16ToUtf8(list_.filterText)] {
-        RunSearch(generation, query, 0, 0, 0);
+        WSearch(generation, query, 0, 0, 0);
     });
 }
 
-void PosternApp::RunSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex,
+void PosternApp::WSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex,
                            size_t hitCount)
 {
     auto current = [&] { return searchGenerationShared_.load() == generation; };
@@ -125,7 +125,7 @@ void PosternApp::RunSearch(uint32_t generation, std::string query, size_t accoun
             if (jobs_.PriorityWaiting()) {
                 // Interactive work goes first; the search resumes here.
                 jobs_.EnqueueNormal([this, generation, query, a, f, hitCount] {
-                    RunSearch(generation, query, a, f, hitCount);
+                    WSearch(generation, query, a, f, hitCount);
                 });
                 return;
             }

@@ -295,7 +295,7 @@ private:
     void UpdateTray();
 
     // search (GlobalSearch.cpp)
-    void RunSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex, size_t hitCount);
+    void WSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex, size_t hitCount);
     void OnSearchBatch(SearchBatch& batch);
 
     std::filesystem::path settingsPath_;

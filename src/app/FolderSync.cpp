@@ -360,9 +360,8 @@ void PosternApp::SelectFolder(int32_t index, bool background)
         if (changed) {
             const auto cached = folderCache_.find(FolderKey(account, item.path));
             if (cached != folderCache_.end() && NowMs() - cached->second.loadedAtMs < kFolderCacheReuseMs) {
-                const RowsApplied applied = ApplyFolderRows(list_, account, item.path, cached->second.headers,
-                                                            cached->second.count, false, PendingReopen());
-                ApplyRowsOrReopen(applied.reopenRow);
+                AfterRowsApplied(ApplyFolderRows(list_, account, item.path, cached->second.headers,
+                                                 cached->second.count, false, PendingReopen()));
                 fromCache = true;
             } else {
                 StartLoadingState(item);
@@ -374,10 +373,14 @@ void PosternApp::SelectFolder(int32_t index, bool background)
         ui_->Repaint();
 }
 
-void PosternApp::ApplyRowsOrReopen(int32_t reopenRow)
+void PosternApp::AfterRowsApplied(const RowsApplied& applied)
 {
-    if (reopenRow >= 0)
-        SelectRow(reopenRow, false);
+    if (applied.emptyReadingPane && shownAccount_ >= 0)
+        EmptyReadingPane();
+    if (applied.reopenRow >= 0)
+        SelectRow(applied.reopenRow, false);
+    if (ui_)
+        ui_->Repaint();
 }
 
 void PosternApp::SetConversationMode(bool on)
@@ -424,13 +427,8 @@ void PosternApp::OnHeaders(HeadersResult& result)
         return;
     // The list keeps a copy for the next visit within a minute.
     folderCache_[FolderKey(account, result.mailbox)] = {result.messageCount, result.headers, NowMs()};
-    const RowsApplied applied = ApplyFolderRows(list_, account, result.mailbox, result.headers,
-                                                result.messageCount, result.keepView, PendingReopen());
-    if (applied.emptyReadingPane && shownAccount_ >= 0)
-        EmptyReadingPane();
-    ApplyRowsOrReopen(applied.reopenRow);
-    if (ui_)
-        ui_->Repaint();
+    AfterRowsApplied(ApplyFolderRows(list_, account, result.mailbox, result.headers, result.messageCount,
+                                     result.keepView, PendingReopen()));
 }
 
 void PosternApp::RebuildUnified(bool keepView)
@@ -444,12 +442,7 @@ void PosternApp::RebuildUnified(bool keepView)
     }
     std::stable_sort(rows.begin(), rows.end(),
                      [](const MessageRow& a, const MessageRow& b) { return a.header.date > b.header.date; });
-    const RowsApplied applied = ApplyRows(list_, std::move(rows), total, keepView, PendingReopen());
-    if (applied.emptyReadingPane && shownAccount_ >= 0)
-        EmptyReadingPane();
-    ApplyRowsOrReopen(applied.reopenRow);
-    if (ui_)
-        ui_->Repaint();
+    AfterRowsApplied(ApplyRows(list_, std::move(rows), total, keepView, PendingReopen()));
 }
 
 bool PosternApp::IsInboxOf(size_t account, std::string_view mailbox) const

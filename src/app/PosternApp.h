@@ -252,7 +252,8 @@ private:
     void OnHeaders(HeadersResult& result);
     void OnUnreadCount(const UnreadCount& result);
     void RebuildUnified(bool keepView);
-    void ApplyRowsOrReopen(int32_t reopenRow);
+    // Empties the reading pane or opens the remembered row, as the new rows ask.
+    void AfterRowsApplied(const RowsApplied& applied);
     void StartLoadingState(const RailItem& item);
     void ShiftRailIndices(int32_t from, int32_t delta);
     [[nodiscard]] bool IsInboxOf(size_t account, std::string_view mailbox) const;

@@ -33,7 +33,8 @@ expect_success() {
   local name="$1" pattern="$2"; shift 2
   local out status
   out="$(run_cli "$@" 2>/tmp/postern-cli-err.$$)"; status=$?
-  out="${out//$'\r'/}" # Windows programs end their lines with CR LF
+  # Windows text mode ends lines with CR LF; patterns ending in $ mean the line.
+  out="${out//$'\r'/}"
   if [[ $status -ne 0 ]] || ! grep -Eq "$pattern" <<<"$out"; then
     echo "FAIL $name: status $status, stdout: $out, stderr: $(cat /tmp/postern-cli-err.$$)"
     failures=$((failures + 1))

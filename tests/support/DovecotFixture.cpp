@@ -67,8 +67,13 @@ void DropRunFolders(ImapSession& session)
             names.push_back(f.name);
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    std::vector<ImapResponse> untagged;
+    // Dovecot disconnects a client whose selected mailbox is deleted ("BYE
+    // Selected mailbox was deleted"), which left the remaining folders behind
+    // for later tests to trip over.
+    (void)session.Command("UNSELECT", untagged, error);
     for (const std::string& name : names) {
-        std::vector<ImapResponse> untagged;
+        untagged.clear();
         (void)session.Command("DELETE " + ImapSession::Quote(name), untagged, error);
     }
 }

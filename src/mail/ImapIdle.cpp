@@ -42,6 +42,10 @@ bool StartIdle(ImapSession& session, std::string& error)
             return false;
         if (!response.line.empty() && response.line[0] == '+')
             return true;
+        // New mail announced before the server's go-ahead is still new mail:
+        // the first poll reports it.
+        if (IsActivity(response.line))
+            session.IdleActivityPending() = true;
         if (response.line.compare(0, tagSpace.size(), tagSpace) == 0) {
             error = "IDLE not accepted: " + response.line;
             return false;
@@ -51,6 +55,10 @@ bool StartIdle(ImapSession& session, std::string& error)
 
 int PollIdle(ImapSession& session)
 {
+    if (session.IdleActivityPending()) {
+        session.IdleActivityPending() = false;
+        return 1;
+    }
     const int buffered = DrainLines(session);
     if (buffered != 0)
         return buffered;
@@ -74,6 +82,10 @@ bool StopIdle(ImapSession& session, std::string& error)
             return false;
         if (response.line.compare(0, tagSpace.size(), tagSpace) == 0)
             return true;
+        // Mail that arrived while DONE was on its way is reported by the
+        // next pass's first poll rather than lost.
+        if (IsActivity(response.line))
+            session.IdleActivityPending() = true;
     }
 }
 

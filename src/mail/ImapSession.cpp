@@ -248,6 +248,7 @@ void ImapSession::Logout()
     rx.Clear();
     connected = false;
     idleTag.clear();
+    idleActivityPending = false;
     capabilitiesKnown = false;
     capabilities.clear();
 }

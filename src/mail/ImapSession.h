@@ -85,6 +85,8 @@ public:
     // The next complete line already received, without reading.
     [[nodiscard]] bool TakeBufferedLine(std::string& line, std::string& error, bool& failed);
     [[nodiscard]] std::string& IdleTag() { return idleTag; }
+    // Activity announced while IDLE started or ended, not yet reported.
+    [[nodiscard]] bool& IdleActivityPending() { return idleActivityPending; }
 
 private:
     [[nodiscard]] bool Fill(std::string& error);
@@ -99,6 +101,7 @@ private:
     bool receivedSinceSend = false;
     bool connected = false;
     std::string idleTag;
+    bool idleActivityPending = false;
     bool capabilitiesKnown = false;
     std::vector<std::string> capabilities; // upper case
 };

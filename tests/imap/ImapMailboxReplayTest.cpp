@@ -329,6 +329,22 @@ const std::vector<ReplayCase>& MailboxCases()
          Join(SignedIn(), {C("C0002 IDLE\r\n"), S("+ idling\r\n* 5 EXISTS\r\n* 1 RECENT\r\n"), S("* OK x\r\n"),
                            C("DONE\r\n"), S("* 6 EXISTS\r\nC0002 NO whatever\r\n")}),
          [](ImapSession& s) { return Idle(s, 2); }, "idle 1 0 stop=ok", false},
+        {"idle reports mail announced before the go-ahead and during DONE",
+         Join(SignedIn(), {C("C0002 IDLE\r\n"), S("* 7 EXISTS\r\n+ idling\r\n"), C("DONE\r\n"),
+                           S("* 8 EXISTS\r\nC0002 OK Idle completed.\r\n"), C("C0003 IDLE\r\n"), S("+ idling\r\n"),
+                           C("DONE\r\n"), S("C0003 OK Idle completed.\r\n")}),
+         [](ImapSession& s) -> std::string {
+             OPEN_OR_RETURN(s);
+             std::string error, out;
+             for (int pass = 0; pass < 2; ++pass) {
+                 const bool started = StartIdle(s, error);
+                 const int polled = started ? PollIdle(s) : -9;
+                 const bool stopped = started && StopIdle(s, error);
+                 out += std::to_string(polled) + (stopped ? " stopped " : " failed ");
+             }
+             return out + error;
+         },
+         "1 stopped 1 stopped ", false},
         {"idle connection lost",
          Join(SignedIn(), {C("C0002 IDLE\r\n"), S("+ idling\r\n")}), [](ImapSession& s) { return Idle(s, 1); },
          "idle -1", false},

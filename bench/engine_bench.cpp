@@ -37,16 +37,8 @@ public:
 
     bool Start()
     {
-        if (!app_.LoadSettings())
-            return false;
-        app_.AttachUi(port_);
-        app_.PrepareState();
-        app_.WindowPlaced();
         std::string error;
-        if (!app_.StartWorker(error))
-            return false;
-        app_.StartAccounts();
-        return true;
+        return app_.LoadSettings() && app_.StartWithoutWindow(port_, error);
     }
 
     // Handles records until `done` holds; false after a minute.

@@ -136,6 +136,17 @@ void PosternApp::StartAccounts()
     }
 }
 
+bool PosternApp::StartWithoutWindow(UiPort& ui, std::string& error)
+{
+    AttachUi(ui);
+    PrepareState();
+    WindowPlaced();
+    if (!StartWorker(error))
+        return false;
+    StartAccounts();
+    return true;
+}
+
 void PosternApp::Shutdown()
 {
     if (shutDown_)

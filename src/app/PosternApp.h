@@ -104,6 +104,9 @@ public:
     [[nodiscard]] bool StartWorker(std::string& error);
     // Queues every account's folder list and starts its new-mail watcher.
     void StartAccounts();
+    // Everything after LoadSettings at once, for the engine without a window
+    // (postern-cli check, tests, benchmarks).
+    [[nodiscard]] bool StartWithoutWindow(UiPort& ui, std::string& error);
     // Stops the watchers, joins the worker (a running job completes, queued
     // jobs are dropped), then saves contacts and settings and signs every
     // session out. Safe to call twice.

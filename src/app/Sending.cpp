@@ -3,6 +3,8 @@
 // answers, then tells the compose window how it went.
 #include "app/PosternApp.h"
 
+#include "app/AccountLogin.h"
+
 #include "compose/ContactStore.h"
 #include "mail/ImapMailbox.h"
 #include "mail/MessageBuilder.h"
@@ -70,15 +72,8 @@ void PosternApp::RunSendJob(SendRequestRecord& request)
     std::vector<std::string> recipients = ExtractAddresses(request.to);
     for (std::string& address : ExtractAddresses(request.cc))
         recipients.push_back(std::move(address));
-    ServerLogin login;
-    login.host = account.smtpHost;
-    login.port = account.smtpPort > 0 ? static_cast<uint32_t>(account.smtpPort) : 0;
-    login.user = account.user;
-    login.password = account.password;
-    if (google)
-        login.accessToken = account.accessToken;
     SmtpClient smtp;
-    if (!smtp.Submit(login, account.email, recipients, text, error)) {
+    if (!smtp.Submit(SmtpLogin(account), account.email, recipients, text, error)) {
         answer(false, error);
         return;
     }

@@ -4,6 +4,8 @@
 // cost one SELECT.
 #include "app/PosternApp.h"
 
+#include "app/AccountLogin.h"
+
 #include "mail/ImapMailbox.h"
 #include "platform/Charset.h"
 #include "platform/Clock.h"
@@ -49,16 +51,9 @@ bool PosternApp::EnsureConnected(size_t account, std::string& error)
     if (session.IsConnected())
         return true;
     PostStatus(u"Connecting to " + Utf8ToUtf16(record.imapHost) + u"\u2026");
-    ServerLogin login;
-    login.host = record.imapHost;
-    login.port = record.imapPort > 0 ? static_cast<uint32_t>(record.imapPort) : 0;
-    login.user = record.user;
-    login.password = record.password;
-    if (google)
-        login.accessToken = record.accessToken;
     selectedMailbox_[account].clear();
     ++traffic_[account].connects;
-    return session.Open(login, error);
+    return session.Open(ImapLogin(record), error);
 }
 
 bool PosternApp::SelectCounting(size_t account, const std::string& mailbox, uint32_t& count, std::string& error)

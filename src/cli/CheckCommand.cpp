@@ -9,13 +9,11 @@
 
 #include "account/Settings.h"
 #include "app/PosternApp.h"
+#include "app/RecordQueue.h"
 #include "platform/Charset.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
-#include <mutex>
 
 namespace postern::cli {
 
@@ -32,14 +30,7 @@ struct QuietMarker : RecordOf<RecordKind::StatusText> {
 // everything that would be drawn is left to the printout at the end.
 class HeadlessPort final : public UiPort {
 public:
-    void Post(std::unique_ptr<ResultRecord> record) override
-    {
-        {
-            const std::lock_guard<std::mutex> guard(mutex_);
-            queue_.push_back(std::move(record));
-        }
-        arrived_.notify_one();
-    }
+    void Post(std::unique_ptr<ResultRecord> record) override { (void)records_.Push(std::move(record)); }
     void PostSendResult(uint64_t, std::unique_ptr<SendResult>) override {}
     void Repaint() override {}
     void ShowPage(std::u16string) override {}
@@ -50,18 +41,11 @@ public:
 
     std::unique_ptr<ResultRecord> Next(std::chrono::steady_clock::time_point deadline)
     {
-        std::unique_lock<std::mutex> guard(mutex_);
-        if (!arrived_.wait_until(guard, deadline, [this] { return !queue_.empty(); }))
-            return nullptr;
-        std::unique_ptr<ResultRecord> record = std::move(queue_.front());
-        queue_.pop_front();
-        return record;
+        return records_.Next(deadline);
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<std::unique_ptr<ResultRecord>> queue_;
+    RecordQueue records_;
 };
 
 std::string Narrow(const std::u16string& text)
@@ -122,14 +106,10 @@ int RunCheck(const Arguments& args)
         std::fprintf(stderr, "postern-cli check: no usable account in %s\n", app.SettingsFile().string().c_str());
         return 1;
     }
-    app.AttachUi(port);
-    app.PrepareState();
-    app.WindowPlaced();
-    if (!app.StartWorker(error)) {
+    if (!app.StartWithoutWindow(port, error)) {
         std::fprintf(stderr, "postern-cli check: %s\n", error.c_str());
         return 1;
     }
-    app.StartAccounts();
 
     // Quiet means a marker came back with nothing else posted since it was
     // queued: every job queued before it has run, including the unread

@@ -4,11 +4,10 @@
 // are freed on arrival, as the Win32 port does.
 #pragma once
 
+#include "app/RecordQueue.h"
 #include "app/UiPort.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -25,16 +24,7 @@ public:
         std::u16string error;
     };
 
-    void Post(std::unique_ptr<ResultRecord> record) override
-    {
-        {
-            const std::lock_guard<std::mutex> guard(mutex_);
-            if (closed_ || !record)
-                return;
-            queue_.push_back(std::move(record));
-        }
-        arrived_.notify_all();
-    }
+    void Post(std::unique_ptr<ResultRecord> record) override { (void)records_.Push(std::move(record)); }
 
     // Compose windows are identified by number here; those in `closedWindows`
     // have gone away and their answers are dropped.
@@ -63,25 +53,9 @@ public:
     }
 
     // The next record, or nullptr when none came before the deadline.
-    std::unique_ptr<ResultRecord> Next(std::chrono::milliseconds limit)
-    {
-        std::unique_lock<std::mutex> guard(mutex_);
-        if (!arrived_.wait_for(guard, limit, [this] { return !queue_.empty(); }))
-            return nullptr;
-        std::unique_ptr<ResultRecord> record = std::move(queue_.front());
-        queue_.pop_front();
-        return record;
-    }
+    std::unique_ptr<ResultRecord> Next(std::chrono::milliseconds limit) { return records_.Next(limit); }
 
-    void Close()
-    {
-        std::deque<std::unique_ptr<ResultRecord>> left;
-        {
-            const std::lock_guard<std::mutex> guard(mutex_);
-            closed_ = true;
-            left.swap(queue_);
-        }
-    }
+    void Close() { records_.Close(); }
 
     void CloseComposeWindow(uint64_t window)
     {
@@ -107,10 +81,8 @@ public:
     [[nodiscard]] int TrayUpdates() const { return trayUpdates_; }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<std::unique_ptr<ResultRecord>> queue_;
-    bool closed_ = false;
+    RecordQueue records_;
+    std::mutex mutex_; // for the send answers, which come from the worker
     std::set<uint64_t> closedWindows_;
     std::vector<SentAnswer> sent_;
     int repaints_ = 0;

@@ -11,21 +11,7 @@
 namespace postern::test {
 namespace {
 
-class EngineActions : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        POSTERN_REQUIRE_FIXTURE();
-        for (ServerSide* side : {&alice, &bob}) {
-            ASSERT_TRUE(side->Ok()) << side->Error();
-            side->Reset();
-        }
-    }
-
-    TempFolder folder;
-    ServerSide alice{1};
-    ServerSide bob{2};
-};
+using EngineActions = EngineFixture;
 
 TEST_F(EngineActions, OpeningMarksSeenCachesTheBodyAndLoadsWholeConversations)
 {

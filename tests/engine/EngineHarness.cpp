@@ -142,14 +142,10 @@ Engine::Engine(const std::filesystem::path& folder, const std::vector<int>& user
     }
     if (!app.LoadSettings())
         return;
-    app.AttachUi(port);
-    app.PrepareState();
-    app.WindowPlaced();
-    if (!app.StartWorker(error)) {
+    if (!app.StartWithoutWindow(port, error)) {
         ADD_FAILURE() << error;
         return;
     }
-    app.StartAccounts();
     started_ = true;
 }
 
@@ -235,6 +231,15 @@ bool Engine::OpenFolder(int32_t account, const std::string& path)
         return false;
     app.SelectFolder(RailIndex(account, path), false);
     return PumpUntil([&] { return !app.List().loading; });
+}
+
+void EngineFixture::SetUp()
+{
+    POSTERN_REQUIRE_FIXTURE();
+    for (ServerSide* side : {&alice, &bob}) {
+        ASSERT_TRUE(side->Ok()) << side->Error();
+        side->Reset();
+    }
 }
 
 } // namespace postern::test

@@ -11,6 +11,8 @@
 #include "app/PosternApp.h"
 #include "mail/ImapSession.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -98,6 +100,17 @@ public:
 
 private:
     bool started_ = false;
+};
+
+// Tests against the fixture's servers: Alice's and Bob's accounts emptied
+// first, and a data folder of their own.
+class EngineFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    TempFolder folder;
+    ServerSide alice{1};
+    ServerSide bob{2};
 };
 
 } // namespace postern::test

@@ -14,17 +14,8 @@
 namespace postern::test {
 namespace {
 
-class EngineSearchSend : public ::testing::Test {
+class EngineSearchSend : public EngineFixture {
 protected:
-    void SetUp() override
-    {
-        POSTERN_REQUIRE_FIXTURE();
-        for (ServerSide* side : {&alice, &bob}) {
-            ASSERT_TRUE(side->Ok()) << side->Error();
-            side->Reset();
-        }
-    }
-
     // Alice gets 25 folders besides the inbox and the five special ones;
     // five of them and Bob's inbox hold a needle.
     void MakeHaystack()
@@ -39,14 +30,19 @@ protected:
         bob.Append("INBOX", {.subject = "needle for bob", .seen = true});
     }
 
+    // Both accounts' folders are in the rail and start-up's jobs are done.
+    static void WaitForBothRails(Engine& engine)
+    {
+        ASSERT_TRUE(engine.PumpUntil(
+            [&] { return engine.RailIndex(1, "INBOX") >= 0 && engine.RailIndex(0, "Hay/F25") >= 0; }));
+        engine.AfterQueuedJobs();
+        engine.Drain();
+    }
+
     [[nodiscard]] static size_t Count(const Engine& engine, RecordKind kind)
     {
         return static_cast<size_t>(std::count(engine.handled.begin(), engine.handled.end(), kind));
     }
-
-    TempFolder folder;
-    ServerSide alice{1};
-    ServerSide bob{2};
 };
 
 TEST_F(EngineSearchSend, ASearchStreamsHitsFromEveryAccountAndFolder)
@@ -55,9 +51,9 @@ TEST_F(EngineSearchSend, ASearchStreamsHitsFromEveryAccountAndFolder)
     Engine engine(folder.Path(), {1, 2});
     ASSERT_TRUE(engine.Started());
     PosternApp& app = engine.app;
-    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RailIndex(1, "INBOX") >= 0 && engine.RailIndex(0, "Hay/F25") >= 0; }));
-    engine.AfterQueuedJobs();
-    engine.Drain();
+    WaitForBothRails(engine);
+    if (HasFatalFailure())
+        return;
 
     app.FilterChanged(u"#subject:needle");
     app.StartGlobalSearch();
@@ -78,9 +74,9 @@ TEST_F(EngineSearchSend, TypingCancelsASearchAndAClickIsServedBeforeItGoesOn)
     Engine engine(folder.Path(), {1, 2});
     ASSERT_TRUE(engine.Started());
     PosternApp& app = engine.app;
-    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RailIndex(1, "INBOX") >= 0 && engine.RailIndex(0, "Hay/F25") >= 0; }));
-    engine.AfterQueuedJobs();
-    engine.Drain();
+    WaitForBothRails(engine);
+    if (HasFatalFailure())
+        return;
 
     // A folder click while the search runs: its headers come before the
     // search's last batch.

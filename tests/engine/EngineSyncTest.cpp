@@ -13,21 +13,7 @@
 namespace postern::test {
 namespace {
 
-class EngineSync : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        POSTERN_REQUIRE_FIXTURE();
-        for (ServerSide* side : {&alice, &bob}) {
-            ASSERT_TRUE(side->Ok()) << side->Error();
-            side->Reset();
-        }
-    }
-
-    TempFolder folder;
-    ServerSide alice{1};
-    ServerSide bob{2};
-};
+using EngineSync = EngineFixture;
 
 TEST_F(EngineSync, StartUpWithTwoAccountsMergesTheInboxesAndCountsUnread)
 {

@@ -16,11 +16,14 @@ after --max-lifetime seconds in case nobody stops it.
 import argparse
 import logging
 import os
-import signal
 import socket
 import ssl
+import sys
 import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from peer_process import mark_ready, wait_until_stopped, write_file, write_pidfile  # noqa: E402
 
 IDLE_SECONDS = 10.0
 CONNECTION_SECONDS = 120.0
@@ -458,18 +461,11 @@ def parse_args():
     return p.parse_args()
 
 
-def write_file(path, text):
-    tmp = path + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(text)
-    os.replace(tmp, path)
-
-
 def main():
     args = parse_args()
     logging.basicConfig(filename=args.log, level=logging.INFO,
                         format="%(asctime)s %(threadName)s %(message)s")
-    write_file(args.pidfile, f"{os.getpid()}\n")
+    write_pidfile(args.pidfile)
     contexts = Contexts(args.certs)
     listeners = []
     for listener_arg in args.listeners:
@@ -480,12 +476,9 @@ def main():
     for listener in listeners:
         listener.start()
     log.info("listening: %s", " ".join(args.listeners))
-    write_file(args.ready, "ready\n")
+    mark_ready(args.ready)
 
-    stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    signal.signal(signal.SIGINT, lambda *_: stop.set())
-    stop.wait(args.max_lifetime)
+    wait_until_stopped(args.max_lifetime)
     log.info("exiting")
     logging.shutdown()
     os._exit(0)  # connection threads are daemons; don't wait for them

@@ -29,10 +29,13 @@ Usage: dns_peer.py --port PORT [--address 127.0.0.1] [--pidfile FILE] [--ready F
 
 import argparse
 import os
-import signal
 import socket
 import struct
+import sys
 import threading
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
 
 TYPE_A, TYPE_MX, TYPE_SRV = 1, 15, 33
 CLASS_IN = 1
@@ -141,13 +144,6 @@ def serve(sock):
             sock.sendto(reply, peer)
 
 
-def write_file(path, text):
-    tmp = path + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(text)
-    os.replace(tmp, path)
-
-
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--address", default="127.0.0.1")
@@ -162,16 +158,11 @@ def main():
 
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind((args.address, args.port))
-    if args.pidfile:
-        write_file(args.pidfile, f"{os.getpid()}\n")
+    write_pidfile(args.pidfile)
     threading.Thread(target=serve, args=(sock,), daemon=True).start()
-    if args.ready:
-        write_file(args.ready, "ready\n")
+    mark_ready(args.ready)
 
-    stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    signal.signal(signal.SIGINT, lambda *_: stop.set())
-    stop.wait(args.max_lifetime)
+    wait_until_stopped(args.max_lifetime)
     os._exit(0)
 
 

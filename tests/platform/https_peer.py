@@ -23,11 +23,14 @@ after --max-lifetime seconds.
 import argparse
 import http.server
 import os
-import signal
 import socketserver
 import ssl
+import sys
 import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
 
 IDLE_SECONDS = 10.0
 MAX_BODY = 1024 * 1024
@@ -127,13 +130,6 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
         pass  # clients going away mid-request are expected in these tests
 
 
-def write_file(path, text):
-    tmp = path + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(text)
-    os.replace(tmp, path)
-
-
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--certs", default=os.path.join(os.environ.get("POSTERN_FIXTURE_DIR", ""), "certs"),
@@ -151,16 +147,11 @@ def main():
     context.load_cert_chain(os.path.join(args.certs, "server.pem"),
                             os.path.join(args.certs, "server.key"))
     server = Server(("127.0.0.1", args.port), context)
-    if args.pidfile:
-        write_file(args.pidfile, f"{os.getpid()}\n")
+    write_pidfile(args.pidfile)
     threading.Thread(target=server.serve_forever, daemon=True).start()
-    if args.ready:
-        write_file(args.ready, "ready\n")
+    mark_ready(args.ready)
 
-    stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    signal.signal(signal.SIGINT, lambda *_: stop.set())
-    stop.wait(args.max_lifetime)
+    wait_until_stopped(args.max_lifetime)
     os._exit(0)
 
 

@@ -15,9 +15,12 @@ after 30 s.
 import argparse
 import ctypes
 import os
-import signal
 import socket
+import sys
 import threading
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from peer_process import mark_ready, wait_until_stopped  # noqa: E402
 
 CLONE_NEWNET = 0x40000000
 IDLE_SECONDS = 30.0
@@ -73,15 +76,9 @@ def main():
     os.close(fd)
     for listener, port in listeners:
         threading.Thread(target=forward, args=(listener, port), daemon=True).start()
-    if args.ready:
-        with open(args.ready + ".tmp", "w") as f:
-            f.write("ready\n")
-        os.replace(args.ready + ".tmp", args.ready)
+    mark_ready(args.ready)
 
-    stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    signal.signal(signal.SIGINT, lambda *_: stop.set())
-    stop.wait(args.max_lifetime)
+    wait_until_stopped(args.max_lifetime)
     os._exit(0)
 
 

@@ -46,12 +46,15 @@ import http.server
 import json
 import os
 import secrets
-import signal
 import socketserver
 import ssl
+import sys
 import threading
 import time
 import urllib.parse
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
 
 IDLE_SECONDS = 10.0
 MAX_BODY = 64 * 1024
@@ -253,13 +256,6 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
         pass
 
 
-def write_file(path, text):
-    tmp = path + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(text)
-    os.replace(tmp, path)
-
-
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--certs", default=os.path.join(os.environ.get("POSTERN_FIXTURE_DIR", ""), "certs"))
@@ -277,16 +273,11 @@ def main():
     servers = [Server(("127.0.0.1", args.port), context)]
     if args.introspect_port:
         servers.append(Server(("127.0.0.1", args.introspect_port), None, IntrospectionHandler))
-    if args.pidfile:
-        write_file(args.pidfile, f"{os.getpid()}\n")
+    write_pidfile(args.pidfile)
     for server in servers:
         threading.Thread(target=server.serve_forever, daemon=True).start()
-    if args.ready:
-        write_file(args.ready, "ready\n")
-    stop = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stop.set())
-    signal.signal(signal.SIGINT, lambda *_: stop.set())
-    stop.wait(args.max_lifetime)
+    mark_ready(args.ready)
+    wait_until_stopped(args.max_lifetime)
     os._exit(0)
 
 

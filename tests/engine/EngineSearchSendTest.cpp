@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 
 namespace postern::test {
@@ -30,13 +31,21 @@ protected:
         bob.Append("INBOX", {.subject = "needle for bob", .seen = true});
     }
 
-    // Both accounts' folders are in the rail and start-up's jobs are done.
-    static void WaitForBothRails(Engine& engine)
+    // The haystack, and an engine on both accounts whose rails are complete
+    // and whose start-up jobs are done; null (with a failure) otherwise.
+    std::unique_ptr<Engine> StartOnHaystack()
     {
-        ASSERT_TRUE(engine.PumpUntil(
-            [&] { return engine.RailIndex(1, "INBOX") >= 0 && engine.RailIndex(0, "Hay/F25") >= 0; }));
-        engine.AfterQueuedJobs();
-        engine.Drain();
+        MakeHaystack();
+        auto engine = std::make_unique<Engine>(folder.Path(), std::vector<int>{1, 2});
+        const bool ready = engine->Started() && engine->PumpUntil([&] {
+            return engine->RailIndex(1, "INBOX") >= 0 && engine->RailIndex(0, "Hay/F25") >= 0;
+        });
+        EXPECT_TRUE(ready) << "the engine did not start on both accounts' folders";
+        if (!ready)
+            return nullptr;
+        engine->AfterQueuedJobs();
+        engine->Drain();
+        return engine;
     }
 
     [[nodiscard]] static size_t Count(const Engine& engine, RecordKind kind)
@@ -47,13 +56,10 @@ protected:
 
 TEST_F(EngineSearchSend, ASearchStreamsHitsFromEveryAccountAndFolder)
 {
-    MakeHaystack();
-    Engine engine(folder.Path(), {1, 2});
-    ASSERT_TRUE(engine.Started());
+    const std::unique_ptr<Engine> started = StartOnHaystack();
+    ASSERT_TRUE(started);
+    Engine& engine = *started;
     PosternApp& app = engine.app;
-    WaitForBothRails(engine);
-    if (HasFatalFailure())
-        return;
 
     app.FilterChanged(u"#subject:needle");
     app.StartGlobalSearch();
@@ -70,13 +76,10 @@ TEST_F(EngineSearchSend, ASearchStreamsHitsFromEveryAccountAndFolder)
 
 TEST_F(EngineSearchSend, TypingCancelsASearchAndAClickIsServedBeforeItGoesOn)
 {
-    MakeHaystack();
-    Engine engine(folder.Path(), {1, 2});
-    ASSERT_TRUE(engine.Started());
+    const std::unique_ptr<Engine> started = StartOnHaystack();
+    ASSERT_TRUE(started);
+    Engine& engine = *started;
     PosternApp& app = engine.app;
-    WaitForBothRails(engine);
-    if (HasFatalFailure())
-        return;
 
     // A folder click while the search runs: its headers come before the
     // search's last batch.

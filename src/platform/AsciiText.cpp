@@ -2,11 +2,6 @@
 
 namespace postern {
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string ToLowerAscii(std::string_view text)
 {
     std::string out(text);

@@ -8,7 +8,11 @@
 
 namespace postern {
 
-[[nodiscard]] char LowerAscii(char c);
+// Inline: the parsers and the list grouping call it once per byte.
+[[nodiscard]] inline char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 [[nodiscard]] std::string ToLowerAscii(std::string_view text);
 [[nodiscard]] bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 [[nodiscard]] bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <utility>
 
 namespace postern {
 
@@ -72,16 +73,17 @@ public:
         mask_ = capacity - 1;
     }
 
-    // The row stored for the key; `row` is stored and returned when the key
-    // is new.
-    std::size_t Insert(uint32_t account, std::string_view key, std::size_t row)
+    // The row stored for the key, which the caller may change; `row` is
+    // stored when the key is new. The table never grows, so the reference
+    // stays valid as long as the table.
+    std::size_t& RowFor(uint32_t account, std::string_view key, std::size_t row)
     {
         const uint64_t hash = Hash(account, key);
         for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
             Slot& slot = slots_[i];
             if (slot.row == kNone) {
                 slot = Slot{hash, account, key, row};
-                return row;
+                return slot.row;
             }
             if (slot.hash == hash && slot.account == account && Same(slot.key, key))
                 return slot.row;
@@ -168,19 +170,6 @@ using IdTable = FirstRowTable<false>;
 // not be lowered into copies first.
 using SubjectTable = FirstRowTable<true>;
 
-// Whether any ID token of the value names a row of the account other than
-// `self`.
-bool NamesOtherRow(const IdTable& ids, uint32_t account, std::string_view value, std::size_t self)
-{
-    bool found = false;
-    ForEachMessageIdToken(value, [&](std::string_view token) {
-        const std::size_t row = ids.Find(account, token);
-        found = row != IdTable::kNone && row != self;
-        return !found;
-    });
-    return found;
-}
-
 // The subject key before lowering: a view into the subject.
 std::string_view SubjectKeyView(std::string_view subject)
 {
@@ -235,57 +224,56 @@ std::vector<MessageRow> BuildConversations(const std::vector<const MessageRow*>&
     IdTable ids(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (!row(i).header.messageId.empty())
-            (void)ids.Insert(row(i).account, row(i).header.messageId, i);
+            (void)ids.RowFor(row(i).account, row(i).header.messageId, i);
     }
 
+    // Whether a row's References or In-Reply-To names another row: such a
+    // reply already sits where its IDs put it.
+    std::vector<char> namesOtherRow(n);
     for (std::size_t i = 0; i < n; ++i) {
         const uint32_t account = row(i).account;
         const auto link = [&](std::string_view token) {
             const std::size_t j = ids.Find(account, token);
-            if (j != IdTable::kNone)
+            if (j != IdTable::kNone && j != i) {
                 sets.Unite(i, j);
+                namesOtherRow[i] = 1;
+            }
             return true;
         };
         ForEachMessageIdToken(row(i).header.references, link);
         ForEachMessageIdToken(row(i).header.inReplyTo, link);
     }
 
-    // Subject links go to the earliest message with the key, so visit the
-    // rows oldest first; a stable sort keeps equal dates in list order.
-    // What the subject pass needs is gathered in one sequential walk over
-    // the rows: visiting them in date order afterwards then touches these
-    // compact arrays instead of scattered rows (a cache miss each).
+    // Subject links go to the earliest message with the key, the first in
+    // list order among equal dates. One walk in list order finds it for every
+    // key (touching the rows in the order they lie in memory), and the
+    // replies are linked to it once it is known.
     std::vector<int64_t> dates(n);
-    std::vector<std::string_view> keys(n);
-    std::vector<char> replies(n);
-    std::vector<uint32_t> accounts(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        accounts[i] = row(i).account;
+    for (std::size_t i = 0; i < n; ++i)
         dates[i] = row(i).header.date;
-        keys[i] = SubjectKeyView(row(i).header.subject);
-        replies[i] = HasReplyPrefix(row(i).header.subject) ? 1 : 0;
-    }
-    const auto older = [&dates](std::size_t a, std::size_t b) { return dates[a] < dates[b]; };
-    std::vector<std::size_t> byDate(n);
-    std::iota(byDate.begin(), byDate.end(), std::size_t{0});
-    std::stable_sort(byDate.begin(), byDate.end(), older);
-
-    SubjectTable firstBySubject(n);
-    for (const std::size_t i : byDate) {
-        if (keys[i].size() < 3)
+    SubjectTable earliestBySubject(n);
+    std::vector<std::pair<std::size_t, const std::size_t*>> repliesBySubject;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string_view subject = row(i).header.subject;
+        const std::string_view key = SubjectKeyView(subject);
+        if (key.size() < 3)
             continue; // "Re: Hi" and the like are too common to mean anything
-        const std::size_t first = firstBySubject.Insert(accounts[i], keys[i], i);
-        if (first == i || replies[i] == 0)
-            continue;
-        // A reply that names a message in the list already sits where its
-        // IDs put it; its subject must not pull it into another thread.
-        const bool ownIdLink = NamesOtherRow(ids, row(i).account, row(i).header.inReplyTo, i)
-                               || NamesOtherRow(ids, row(i).account, row(i).header.references, i);
-        if (!ownIdLink)
-            sets.Unite(i, first);
+        std::size_t& earliest = earliestBySubject.RowFor(row(i).account, key, i);
+        if (dates[i] < dates[earliest])
+            earliest = i;
+        // A reply linked by its IDs must not be pulled into another thread
+        // by its subject.
+        if (namesOtherRow[i] == 0 && HasReplyPrefix(subject))
+            repliesBySubject.emplace_back(i, &earliest);
+    }
+    for (const auto& [reply, earliest] : repliesBySubject) {
+        if (*earliest != reply)
+            sets.Unite(reply, *earliest);
     }
 
-    // Groups in the order of their first row.
+    // Groups in the order of their first row, each oldest first; then the
+    // newest conversation first (equal dates keep the order of first rows).
+    const auto older = [&dates](std::size_t a, std::size_t b) { return dates[a] < dates[b]; };
     std::vector<std::size_t> groupOfRoot(n, IdTable::kNone);
     std::vector<std::vector<std::size_t>> groups;
     for (std::size_t i = 0; i < n; ++i) {
@@ -296,13 +284,18 @@ std::vector<MessageRow> BuildConversations(const std::vector<const MessageRow*>&
         }
         groups[group].push_back(i);
     }
+    for (std::vector<std::size_t>& group : groups)
+        std::stable_sort(group.begin(), group.end(), older);
+    std::stable_sort(groups.begin(), groups.end(),
+                     [&dates](const std::vector<std::size_t>& a, const std::vector<std::size_t>& b) {
+                         return dates[a.back()] > dates[b.back()];
+                     });
 
     std::vector<MessageRow> conversations;
     conversations.reserve(groups.size());
-    for (std::vector<std::size_t>& group : groups) {
-        std::stable_sort(group.begin(), group.end(), older);
+    for (const std::vector<std::size_t>& group : groups) {
         const MessageRow& newest = row(group.back());
-        MessageRow conversation;
+        MessageRow& conversation = conversations.emplace_back();
         conversation.header = newest.header;
         conversation.account = newest.account;
         conversation.senderText = newest.senderText;
@@ -317,10 +310,7 @@ std::vector<MessageRow> BuildConversations(const std::vector<const MessageRow*>&
             allSeen = allSeen && row(i).header.seen;
         }
         conversation.header.seen = allSeen;
-        conversations.push_back(std::move(conversation));
     }
-    std::stable_sort(conversations.begin(), conversations.end(),
-                     [](const MessageRow& a, const MessageRow& b) { return a.header.date > b.header.date; });
     return conversations;
 }
 

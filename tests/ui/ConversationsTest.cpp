@@ -125,6 +125,9 @@ TEST(Conversations, LinkingRules)
         {"a message without date sorts oldest and holds the key",
          {{0, "", "", "", "Re: Topic", 0}, {0, "", "", "", "Topic", 100}, {0, "", "", "", "Re: Topic", 200}},
          {{1, 3}, {2}}},
+        {"equal dates: the first in list order holds the key",
+         {{0, "", "", "", "Re: Topic", 10}, {0, "", "", "", "Topic", 10}, {0, "", "", "", "Re: Topic", 20}},
+         {{1, 3}, {2}}},
         {"a message citing only itself is not an ID link of its own",
          {{0, "", "", "", "Status", 10}, {0, "<self@x>", "<self@x>", "", "Re: Status", 20}},
          {{1, 2}}},
@@ -186,6 +189,22 @@ TEST(Conversations, RowTakesNewestMemberAndUnreadFromAny)
     EXPECT_EQ(single.header.uid, 4u);
     EXPECT_TRUE(single.header.seen);
     ASSERT_EQ(single.members.size(), 1u); // a lone message is still a conversation
+}
+
+TEST(Conversations, EqualDatesKeepListOrder)
+{
+    const std::vector<MessageRow> conversations = BuildConversations(RowsOf({
+        {0, "<1@x>", "", "", "First", 100},
+        {0, "<2@x>", "", "", "Second", 100},
+        {0, "<3@x>", "<1@x>", "", "Re: First", 100},
+        {0, "<4@x>", "", "", "Third", 100},
+    }));
+    ASSERT_EQ(conversations.size(), 3u);
+    EXPECT_EQ(conversations[0].header.uid, 3u); // the last member of the first group
+    EXPECT_EQ(conversations[1].header.uid, 2u);
+    EXPECT_EQ(conversations[2].header.uid, 4u);
+    ASSERT_EQ(conversations[0].members.size(), 2u);
+    EXPECT_EQ(conversations[0].members[0].uid, 1u);
 }
 
 TEST(Conversations, EmptyInput)

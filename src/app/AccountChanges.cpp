@@ -67,7 +67,8 @@ bool PosternApp::RemoveAccount(size_t account, std::string& error)
         LockEntry moved = entry;
         if (moved.account > removed)
             --moved.account;
-        renumbered.Insert(LockKey(moved.account, moved.mailbox, moved.uid, moved.messageId), std::move(moved));
+        std::string movedKey = LockKey(moved.account, moved.mailbox, moved.uid, moved.messageId);
+        renumbered.Insert(std::move(movedKey), std::move(moved));
     }
     if (!SaveSettingsTo(settingsPath_, updated, error))
         return false;

@@ -282,6 +282,10 @@ TEST(EngineOffline, RemovingAnAccountRenumbersLocksAndTheLastSelection)
         app.AttachUi(port);
         app.PrepareState();
         ASSERT_TRUE(app.RemoveAccount(1, error)) << error;
+        // Keys as well as entries are renumbered in memory, not only when
+        // the file is read again.
+        EXPECT_TRUE(app.Locks().Contains(LockKey(1, "INBOX", 12, "<m2@example.test>")));
+        EXPECT_EQ(app.Locks().Size(), 2u);
     }
     AppSettings saved;
     ASSERT_EQ(LoadSettingsFile(folder.Path() / "config.json", saved, error), SettingsLoad::loaded) << error;

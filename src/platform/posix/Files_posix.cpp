@@ -11,7 +11,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <system_error>
 
 namespace postern {
 
@@ -24,7 +24,8 @@ std::string PathText(const std::filesystem::path& path)
 
 std::string Reason()
 {
-    return std::strerror(errno);
+    // strerror may share one buffer between threads; saves run on several.
+    return std::generic_category().message(errno);
 }
 
 bool WriteAll(int fd, std::string_view bytes)

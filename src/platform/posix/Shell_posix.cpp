@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace postern {
 
@@ -34,7 +34,7 @@ bool OpenUrl(const std::string& url, std::string& error)
     // exec closes it (O_CLOEXEC) and the parent reads end of file.
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        error = std::string("cannot start xdg-open: ") + std::strerror(errno);
+        error = std::string("cannot start xdg-open: ") + std::generic_category().message(errno);
         return false;
     }
     posix::UniqueFd readEnd(ends[0]);
@@ -42,7 +42,7 @@ bool OpenUrl(const std::string& url, std::string& error)
 
     const pid_t child = ::fork();
     if (child < 0) {
-        error = std::string("cannot start xdg-open: ") + std::strerror(errno);
+        error = std::string("cannot start xdg-open: ") + std::generic_category().message(errno);
         return false;
     }
     if (child == 0) {
@@ -74,7 +74,7 @@ bool OpenUrl(const std::string& url, std::string& error)
         got = ::read(readEnd.Get(), &reason, sizeof reason);
     } while (got < 0 && errno == EINTR);
     if (got == static_cast<ssize_t>(sizeof reason)) {
-        error = std::string("cannot start xdg-open: ") + std::strerror(reason);
+        error = std::string("cannot start xdg-open: ") + std::generic_category().message(reason);
         return false;
     }
     return true;

@@ -146,9 +146,12 @@ std::u16string SafeAttachmentFileName(std::u16string_view suggested)
     // Leading spaces are legal but invisible in the dialog.
     const std::size_t first = name.find_first_not_of(u' ');
     name.erase(0, first == std::u16string::npos ? name.size() : first);
-    if (IsDeviceName(name))
-        name.insert(name.begin(), u'_');
+    // After the cut: "CON" and three hundred spaces is "CON" once cut.
     LimitLength(name);
+    if (IsDeviceName(name)) {
+        name.insert(name.begin(), u'_');
+        LimitLength(name);
+    }
     if (name.empty())
         return std::u16string(kFallbackName);
     return name;

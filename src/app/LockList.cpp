@@ -52,8 +52,8 @@ bool ReadEntry(const JsonValue& item, LockEntry& entry)
         return false;
     double account = 0;
     double uid = 0;
-    if (!WholeNumber(item.Find("a"), std::numeric_limits<int32_t>::min(),
-                     std::numeric_limits<int32_t>::max(), account)
+    // A negative account names none: the Locked view would have to guess one.
+    if (!WholeNumber(item.Find("a"), 0, std::numeric_limits<int32_t>::max(), account)
         || !WholeNumber(item.Find("u"), 0, std::numeric_limits<uint32_t>::max(), uid))
         return false;
     const JsonValue* mailbox = item.Find("f");

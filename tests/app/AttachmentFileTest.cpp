@@ -121,6 +121,12 @@ TEST(AttachmentFile, LongNamesAreCutBeforeTheExtension)
     EXPECT_EQ(stem.size(), 1u + 2 * 97); // "z" and 97 whole pairs
     EXPECT_FALSE(stem.back() >= 0xD800 && stem.back() <= 0xDBFF);
 
+    // A device name that only the cut reveals is still defused.
+    EXPECT_EQ(SafeAttachmentFileName(u"CON" + std::u16string(300, u' ') + u"x"), u"_CON");
+    name = SafeAttachmentFileName(u"nul" + std::u16string(250, u' ') + u".txt");
+    EXPECT_EQ(name.front(), u'_');
+    EXPECT_LE(name.size(), kMaxAttachmentNameLength);
+
     // Exactly at the limit stays as it is.
     const std::u16string exact = std::u16string(196, u'q') + u".txt";
     EXPECT_EQ(SafeAttachmentFileName(exact), exact);

@@ -191,6 +191,7 @@ TEST(LockList, EntriesOfTheWrongShapeAreSkippedAndTheRestKept)
               "{\"a\":1,\"f\":\"INBOX\",\"u\":-6},"              // negative UID
               "{\"a\":1,\"f\":\"INBOX\",\"u\":4294967296},"      // UID past 32 bits
               "{\"a\":1.5,\"f\":\"INBOX\",\"u\":7},"             // fractional account
+              "{\"a\":-1,\"f\":\"INBOX\",\"u\":11},"             // negative account
               "{\"a\":1,\"u\":8},"                               // no folder
               "{\"a\":1,\"f\":\"INBOX\",\"u\":9,\"mid\":5},"     // Message-ID not text
               "{\"a\":1,\"f\":\"INBOX\",\"u\":10,\"d\":\"x\"},"  // date not a number

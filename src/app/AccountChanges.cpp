@@ -29,7 +29,9 @@ void PosternApp::AccountEdited(size_t account)
     inboxUnread_[account] = 0;
     UpdateTray();
 
-    jobs_.EnqueueNormal([this, account, record = settings_.accounts[account]] {
+    // On the priority lane, so that nothing asked for from now on runs on
+    // the old connection.
+    jobs_.EnqueuePriority([this, account, record = settings_.accounts[account]] {
         sessions_[account].Logout();
         workerAccounts_[account] = record;
         selectedMailbox_[account].clear();
@@ -38,9 +40,32 @@ void PosternApp::AccountEdited(size_t account)
         trashFolder_[account].clear();
         RunFolderListJob(account);
     });
+    ForgetShownRowsOf(account);
     if (options_.startWatchers)
         StartWatcher(account);
     ShowStatus(u"Account updated \u2014 reconnecting\u2026");
+}
+
+// Rows of the old server must not stay on screen: opening, marking or
+// deleting one would act on whatever has its UID on the new server. Loads
+// already under way are dropped by the new generation.
+void PosternApp::ForgetShownRowsOf(size_t account)
+{
+    if (shownAccount_ == static_cast<int32_t>(account))
+        EmptyReadingPane();
+    const RailItem* item = CurrentItem();
+    if (!item || item->lockedView || (!item->unified && item->account != static_cast<int32_t>(account)))
+        return;
+    ++loadGeneration_;
+    if (item->unified) {
+        RebuildUnified(true); // without the account's inbox, reloaded once its folders are known
+        return;
+    }
+    const RailItem current = *item;
+    StartLoadingState(current);
+    QueueHeaderLoad(account, current.path, false, true);
+    if (ui_)
+        ui_->Repaint();
 }
 
 bool PosternApp::RemoveAccount(size_t account, std::string& error)

@@ -394,7 +394,9 @@ void PosternApp::RefreshCurrent(bool background)
 {
     if (lockedViewShown_)
         return;
-    if (CurrentItem())
+    // Reloading the folder would put its rows in place of the search's hits,
+    // which the user is still looking at.
+    if (CurrentItem() && !list_.searchResults)
         SelectFolder(currentFolder_, background);
     QueueUnreadCountsForAll();
 }

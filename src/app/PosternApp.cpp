@@ -90,6 +90,7 @@ void PosternApp::PrepareState()
     workerAccounts_.assign(settings_.accounts.begin(), settings_.accounts.end());
     GrowWorkerState(accounts);
     GrowAccountState(accounts);
+    accountsStarted_ = accounts;
     SyncLockedRailItem();
 }
 
@@ -246,8 +247,15 @@ void PosternApp::HandleRecord(std::unique_ptr<ResultRecord> record)
         // The account may have been removed since the worker set out.
         if (token.account < 0 || static_cast<size_t>(token.account) >= settings_.accounts.size())
             break;
-        settings_.accounts[static_cast<size_t>(token.account)].refreshToken = std::move(token.token);
+        const auto account = static_cast<size_t>(token.account);
+        if (settings_.accounts[account].refreshToken == token.token)
+            break;
+        settings_.accounts[account].refreshToken = std::move(token.token);
         SaveSettingsFile();
+        // The account's watcher set out with the token it had then (perhaps
+        // none, after an interactive sign-in): it would retry in vain.
+        if (options_.startWatchers)
+            StartWatcher(account);
         break;
     }
     case RecordKind::SendRequest:
@@ -304,10 +312,11 @@ void PosternApp::SaveSettingsFile()
 void PosternApp::AddNewAccounts()
 {
     const size_t count = settings_.accounts.size();
-    const size_t known = inboxUnread_.size();
+    const size_t known = accountsStarted_;
     if (count <= known)
         return;
     GrowAccountState(count);
+    accountsStarted_ = count;
 
     // The worker's lists grow on the worker, between two jobs, so no job
     // ever sees them change. The priority lane runs this before any job that

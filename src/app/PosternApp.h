@@ -258,6 +258,7 @@ private:
     // Empties the reading pane or opens the remembered row, as the new rows ask.
     void AfterRowsApplied(const RowsApplied& applied);
     void StartLoadingState(const RailItem& item);
+    void ForgetShownRowsOf(size_t account);
     void ShiftRailIndices(int32_t from, int32_t delta);
     [[nodiscard]] bool IsInboxOf(size_t account, std::string_view mailbox) const;
     [[nodiscard]] bool UnifiedShown() const;
@@ -347,6 +348,9 @@ private:
     bool lockedViewShown_ = false;
     int32_t trayShownTotal_ = -1;
     std::vector<std::unique_ptr<IdleWatcher>> idleWatchers_;
+    // Accounts the worker has been given; the per-account lists above may
+    // grow sooner (a folder list arriving for any account grows them).
+    size_t accountsStarted_ = 0;
     uint32_t searchGeneration_ = 0;
     std::atomic<uint32_t> searchGenerationShared_{0};
     bool searchDone_ = false;

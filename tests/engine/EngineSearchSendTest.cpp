@@ -72,6 +72,13 @@ TEST_F(EngineSearchSend, ASearchStreamsHitsFromEveryAccountAndFolder)
     std::sort(labels.begin(), labels.end());
     EXPECT_EQ(labels, (std::vector<std::u16string>{u"Hay \u203A F05", u"Hay \u203A F10", u"Hay \u203A F15",
                                                    u"Hay \u203A F20", u"Hay \u203A F25", u"Inbox"}));
+
+    // The periodic refresh leaves the hits the user is looking at.
+    app.RefreshCurrent(true);
+    engine.AfterQueuedJobs();
+    engine.Drain();
+    EXPECT_TRUE(app.List().searchResults);
+    EXPECT_EQ(app.List().viewRows.size(), 6u);
 }
 
 TEST_F(EngineSearchSend, TypingCancelsASearchAndAClickIsServedBeforeItGoesOn)

@@ -130,6 +130,45 @@ TEST_F(EngineSync, AnEditedAccountStartsOverWithItsNewSettings)
     EXPECT_EQ(engine.ListSubjects(), std::vector<std::u16string>{u"behind the password"});
 }
 
+TEST_F(EngineSync, AnEditedAccountShowsNothingOfItsOldServer)
+{
+    alice.Append("INBOX", {.subject = "on the old server"});
+    bob.Append("INBOX", {.subject = "on the new server"});
+    Engine engine(folder.Path(), {1});
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.ListSubjects().size() == 1; }));
+
+    // Same mailbox names and UIDs, other messages: the old rows go at once,
+    // so no click can act on the new server's message with their UID.
+    app.Settings().accounts[0] = FixtureAccount(2);
+    app.AccountEdited(0);
+    EXPECT_TRUE(app.List().viewRows.empty());
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.ListSubjects().size() == 1; }));
+    EXPECT_EQ(engine.ListSubjects(), std::vector<std::u16string>{u"on the new server"});
+}
+
+TEST_F(EngineSync, AnAccountAddedWhileFoldersArriveIsStarted)
+{
+    bob.Append("INBOX", {.subject = "for the added account"});
+    Engine engine(folder.Path(), {1});
+    ASSERT_TRUE(engine.Started());
+    PosternApp& app = engine.app;
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RailIndex(0, "INBOX") >= 0; }));
+
+    // The dialog has saved the new account; a folder list of the first one
+    // is handled before the dialog's announcement.
+    app.Settings().accounts.push_back(FixtureAccount(2));
+    auto folders = std::make_unique<FoldersResult>();
+    folders->account = 0;
+    folders->folders.push_back(FolderInfo{.name = "INBOX", .isInbox = true});
+    app.HandleRecord(std::move(folders));
+    app.HandleRecord(std::make_unique<AccountAddedRecord>());
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.RailIndex(1, "INBOX") >= 0; }));
+    ASSERT_TRUE(engine.OpenFolder(1, "INBOX"));
+    EXPECT_EQ(engine.ListSubjects(), std::vector<std::u16string>{u"for the added account"});
+}
+
 TEST_F(EngineSync, NewMailThroughTheMtaAppearsWithoutARefresh)
 {
     alice.Append("INBOX", {.subject = "already here", .seen = true});

@@ -26,15 +26,14 @@ std::string LockKeyOf(const MessageRow& row)
     return LockKey(static_cast<int32_t>(row.account), row.mailbox, row.header.uid, row.header.messageId);
 }
 
-void SetSeenOn(std::vector<MessageRow>& rows, uint32_t account, uint32_t uid, bool seen)
+// The seen flag of the row's own message: a conversation row's header says
+// "every member seen", but its UID is only the newest member's.
+bool OwnMessageSeen(const MessageRow& row, const std::string& mailbox)
 {
-    for (MessageRow& row : rows) {
-        if (row.account == account && row.header.uid == uid)
-            row.header.seen = seen;
-        for (ConversationMember& member : row.members)
-            if (member.account == account && member.uid == uid)
-                member.seen = seen;
-    }
+    for (const ConversationMember& member : row.members)
+        if (member.account == row.account && member.uid == row.header.uid && member.mailbox == mailbox)
+            return member.seen;
+    return row.header.seen;
 }
 
 } // namespace
@@ -53,13 +52,31 @@ void PosternApp::AdjustUnread(uint32_t account, const std::string& mailbox, int3
         count += static_cast<uint32_t>(delta);
 }
 
-void PosternApp::SetSeenEverywhere(uint32_t account, uint32_t uid, bool seen)
+bool PosternApp::IsRowMessage(const MessageRow& row, uint32_t account, const std::string& mailbox, uint32_t uid) const
 {
-    SetSeenOn(list_.allRows, account, uid, seen);
-    SetSeenOn(list_.viewRows, account, uid, seen);
-    if (UnifiedShown() && account < inboxHeaders_.size())
-        for (MessageHeader& header : inboxHeaders_[account])
-            if (header.uid == uid)
+    return row.account == account && row.header.uid == uid && MailboxOfRow(row) == mailbox;
+}
+
+void PosternApp::SetSeenOn(std::vector<MessageRow>& rows, const MessageRef& message, bool seen) const
+{
+    for (MessageRow& row : rows) {
+        if (IsRowMessage(row, message.account, message.mailbox, message.uid))
+            row.header.seen = seen;
+        for (ConversationMember& member : row.members)
+            if (member.account == message.account && member.uid == message.uid && member.mailbox == message.mailbox)
+                member.seen = seen;
+    }
+}
+
+void PosternApp::SetSeenEverywhere(const MessageRef& message, bool seen)
+{
+    // Search hits and other folders' messages share UIDs with the rows
+    // shown here: only the same account, mailbox and UID is the same message.
+    SetSeenOn(list_.allRows, message, seen);
+    SetSeenOn(list_.viewRows, message, seen);
+    if (UnifiedShown() && message.account < inboxHeaders_.size() && IsInboxOf(message.account, message.mailbox))
+        for (MessageHeader& header : inboxHeaders_[message.account])
+            if (header.uid == message.uid)
                 header.seen = seen;
 }
 
@@ -70,15 +87,31 @@ void PosternApp::MarkRead(int32_t row, bool read)
     const MessageRow& target = list_.viewRows[static_cast<size_t>(row)];
     if (target.header.seen == read)
         return;
-    const uint32_t account = target.account;
-    const uint32_t uid = target.header.uid;
-    const std::string mailbox = MailboxOfRow(target);
-    SetSeenEverywhere(account, uid, read);
-    AdjustUnread(account, mailbox, read ? -1 : 1);
-    jobs_.EnqueueNormal([this, account, mailbox, uid, read] {
-        std::string error; // silent: the next load shows the server's state
-        if (SelectMailbox(account, mailbox, error))
-            (void)StoreFlag(sessions_[account], uid, "\\Seen", read, error);
+    // A conversation row is read when every member is: each member whose
+    // flag differs changes, in its own folder, or the others would turn
+    // the conversation unread again at the next load.
+    std::vector<MessageRef> changed;
+    if (target.members.size() > 1) {
+        for (const ConversationMember& member : target.members)
+            if (member.seen != read)
+                changed.push_back({member.account, member.mailbox, member.uid, !member.seen});
+    } else {
+        changed.push_back({target.account, MailboxOfRow(target), target.header.uid, !target.header.seen});
+    }
+    for (const MessageRef& message : changed) {
+        SetSeenEverywhere(message, read);
+        AdjustUnread(message.account, message.mailbox, read ? -1 : 1);
+    }
+    MessageRow& marked = list_.viewRows[static_cast<size_t>(row)];
+    marked.header.seen = read;
+    for (ConversationMember& member : marked.members)
+        member.seen = read;
+    jobs_.EnqueueNormal([this, changed = std::move(changed), read] {
+        for (const MessageRef& message : changed) {
+            std::string error; // silent: the next load shows the server's state
+            if (SelectMailbox(message.account, message.mailbox, error))
+                (void)StoreFlag(sessions_[message.account], message.uid, "\\Seen", read, error);
+        }
     });
     UpdateTray();
     UpdateStatusText(list_);
@@ -99,7 +132,7 @@ std::vector<PosternApp::MessageRef> PosternApp::MarkSeenOnOpen(int32_t row)
     }
     for (const MessageRef& target : targets) {
         AdjustUnread(target.account, target.mailbox, -1);
-        SetSeenEverywhere(target.account, target.uid, true);
+        SetSeenEverywhere(target, true);
     }
     MessageRow& shown = list_.viewRows[static_cast<size_t>(row)];
     shown.header.seen = true;
@@ -180,11 +213,12 @@ void PosternApp::RemoveMessage(const MessageRef& ref)
 {
     if (ref.wasUnread)
         AdjustUnread(ref.account, ref.mailbox, -1);
-    if (UnifiedShown() && ref.account < inboxHeaders_.size())
+    // inboxHeaders_ holds only the inboxes, allRows only the current folder:
+    // a hit from elsewhere with the same UID is another message.
+    if (UnifiedShown() && ref.account < inboxHeaders_.size() && IsInboxOf(ref.account, ref.mailbox))
         std::erase_if(inboxHeaders_[ref.account], [&](const MessageHeader& header) { return header.uid == ref.uid; });
-    std::erase_if(list_.allRows, [&](const MessageRow& row) {
-        return row.account == ref.account && row.header.uid == ref.uid;
-    });
+    std::erase_if(list_.allRows,
+                  [&](const MessageRow& row) { return IsRowMessage(row, ref.account, ref.mailbox, ref.uid); });
 }
 
 void PosternApp::RemoveRowsFromView(const std::vector<int32_t>& rows)
@@ -219,7 +253,8 @@ void PosternApp::DeleteSelected()
             continue;
         }
         deleted.push_back(index);
-        records.push_back({row.account, MailboxOfRow(row), row.header.uid, !row.header.seen});
+        const std::string mailbox = MailboxOfRow(row);
+        records.push_back({row.account, mailbox, row.header.uid, !OwnMessageSeen(row, mailbox)});
     }
     if (records.empty()) {
         if (locked > 0)
@@ -274,7 +309,7 @@ void PosternApp::MoveSelectionToFolder(int32_t index)
             ++skipped;
         } else {
             moved.push_back(at);
-            records.push_back({row.account, mailbox, row.header.uid, !row.header.seen});
+            records.push_back({row.account, mailbox, row.header.uid, !OwnMessageSeen(row, mailbox)});
         }
     }
     if (records.empty()) {
@@ -370,6 +405,9 @@ void PosternApp::ToggleLock(int32_t row)
         list_.statusText = u"Message locked \u2014 it can't be deleted.";
     }
     SaveLocks();
+    // Rebuilding the Locked view writes its own status line; what this
+    // toggle (or a failed save) says must outlive it.
+    const std::u16string status = list_.statusText;
     const bool wasShown = lockedViewShown_;
     SyncLockedRailItem();
     if (lockedViewShown_) {
@@ -381,6 +419,7 @@ void PosternApp::ToggleLock(int32_t row)
         SelectOnly(list_, -1);
         EmptyReadingPane();
     }
+    list_.statusText = status;
     if (ui_)
         ui_->Repaint();
 }

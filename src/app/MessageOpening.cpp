@@ -55,6 +55,7 @@ void PosternApp::EmptyReadingPane()
     shownMessage_ = ParsedMessage();
     shownUid_ = 0;
     shownAccount_ = -1;
+    shownMailbox_.clear();
     shownReady_ = false;
     ShowCurrentPage(std::u16string());
 }
@@ -71,13 +72,14 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
         list_.anchorRow = row;
     }
     const MessageRow& shown = list_.viewRows[static_cast<size_t>(row)];
+    const std::string mailbox = MailboxOfRow(shown);
     shownUid_ = shown.header.uid;
     shownAccount_ = static_cast<int32_t>(shown.account);
+    shownMailbox_ = mailbox;
     shownReady_ = false;
     if (ui_)
         ui_->ScrollToRow(row);
 
-    const std::string mailbox = MailboxOfRow(shown);
     settings_.lastSelAccount = static_cast<int32_t>(shown.account);
     settings_.lastSelFolder = mailbox;
     settings_.lastSelUid = shown.header.uid;
@@ -98,9 +100,9 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
                 (void)StoreFlag(sessions_[target.account], target.uid, "\\Seen", true, error);
         }
     };
-    auto takeTarget = [](std::vector<MessageRef>& targets, uint32_t account, uint32_t uid) {
+    auto takeTarget = [](std::vector<MessageRef>& targets, const ConversationMember& member) {
         const auto found = std::find_if(targets.begin(), targets.end(), [&](const MessageRef& target) {
-            return target.account == account && target.uid == uid;
+            return target.account == member.account && target.uid == member.uid && target.mailbox == member.mailbox;
         });
         if (found == targets.end())
             return false;
@@ -111,16 +113,17 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
     if (current.members.size() > 1) {
         ShowCurrentPage(PlaceholderPage(u"Loading conversation\u2026"));
         jobs_.EnqueuePriority([this, members = current.members, rowUid = current.header.uid,
-                               account = current.account, unseen = std::move(unseen), storeSeen,
+                               account = current.account, mailbox, unseen = std::move(unseen), storeSeen,
                                takeTarget]() mutable {
             auto result = std::make_unique<ConversationResult>();
             result->account = static_cast<int>(account);
+            result->mailbox = mailbox;
             result->uid = rowUid;
             for (const ConversationMember& member : members) {
                 if (jobs_.PriorityWaiting())
                     break;
                 std::string raw, error;
-                const bool markSeen = takeTarget(unseen, member.account, member.uid);
+                const bool markSeen = takeTarget(unseen, member);
                 if (!SelectMailbox(member.account, member.mailbox, error)
                     || !FetchMessage(sessions_[member.account], member.uid, raw, error, markSeen)) {
                     if (markSeen)
@@ -176,7 +179,7 @@ void PosternApp::OnBody(BodyResult& result)
     if (result.account < 0)
         return;
     const auto account = static_cast<uint32_t>(result.account);
-    const bool shown = result.account == shownAccount_ && result.uid == shownUid_;
+    const bool shown = result.account == shownAccount_ && result.uid == shownUid_ && result.mailbox == shownMailbox_;
     if (PartBytes(result.message) <= kLargestCachedBody) {
         const std::string key = BodyKey(account, result.mailbox, result.uid);
         if (bodyCache_.insert_or_assign(key, result.message).second)
@@ -197,7 +200,8 @@ void PosternApp::OnBody(BodyResult& result)
 
 void PosternApp::OnConversation(ConversationResult& result)
 {
-    if (result.account != shownAccount_ || result.uid != shownUid_ || result.members.empty())
+    if (result.account != shownAccount_ || result.uid != shownUid_ || result.mailbox != shownMailbox_
+        || result.members.empty())
         return;
     shownMessage_ = result.members.back();
     shownReady_ = true;

@@ -191,6 +191,7 @@ public:
     [[nodiscard]] bool ShownReady() const { return shownReady_; }
     [[nodiscard]] uint32_t ShownUid() const { return shownUid_; }
     [[nodiscard]] int32_t ShownAccount() const { return shownAccount_; }
+    [[nodiscard]] const std::string& ShownMailbox() const { return shownMailbox_; }
     [[nodiscard]] const RemovalAnimation& Removal() const { return removal_; }
     // The unread badge of a rail item: an inbox's or folder's count, the sum
     // of the inboxes for "All Inboxes", 0 for headers and "Locked".
@@ -221,7 +222,7 @@ private:
         std::vector<MessageHeader> headers;
         uint64_t loadedAtMs = 0;
     };
-    // One message a delete or move acts on.
+    // One message a delete, move or change of its seen flag acts on.
     struct MessageRef {
         uint32_t account = 0;
         std::string mailbox;
@@ -280,7 +281,11 @@ private:
     // the server.
     [[nodiscard]] std::vector<MessageRef> MarkSeenOnOpen(int32_t row);
     void AdjustUnread(uint32_t account, const std::string& mailbox, int32_t delta);
-    void SetSeenEverywhere(uint32_t account, uint32_t uid, bool seen);
+    // Whether the row is that message (account, mailbox and UID).
+    [[nodiscard]] bool IsRowMessage(const MessageRow& row, uint32_t account, const std::string& mailbox,
+                                    uint32_t uid) const;
+    void SetSeenOn(std::vector<MessageRow>& rows, const MessageRef& message, bool seen) const;
+    void SetSeenEverywhere(const MessageRef& message, bool seen);
     void RemoveMessage(const MessageRef& ref);
     [[nodiscard]] std::vector<int32_t> ActedRows() const;
     [[nodiscard]] std::string MailboxOfRow(const MessageRow& row) const;
@@ -334,6 +339,9 @@ private:
     ParsedMessage shownMessage_;
     uint32_t shownUid_ = 0;
     int32_t shownAccount_ = -1;
+    // UIDs repeat across folders: a late body matches the shown row only
+    // with the mailbox as well.
+    std::string shownMailbox_;
     bool shownReady_ = false;
     std::map<std::string, ParsedMessage> bodyCache_;
     std::deque<std::string> bodyCacheOrder_;

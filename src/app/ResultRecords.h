@@ -167,7 +167,10 @@ struct IdleActivityRecord : RecordOf<RecordKind::IdleActivity> {
 
 struct ConversationResult : RecordOf<RecordKind::Conversation> {
     int account = -1;
-    uint32_t uid = 0; // of the list row the conversation belongs to
+    // The list row the conversation belongs to: its UID alone is no name for
+    // it, the same UID names another message in every other folder.
+    std::string mailbox;
+    uint32_t uid = 0;
     std::vector<ParsedMessage> members; // oldest first
 };
 

@@ -1,5 +1,6 @@
 #include "app/AttachmentFile.h"
 
+#include "platform/AsciiText.h"
 #include "platform/Files.h"
 
 #include <array>
@@ -48,24 +49,6 @@ bool IsForbidden(char16_t c)
            || c == 0x061C;
 }
 
-char16_t UpperAscii(char16_t c)
-{
-    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
-// Windows maps these names to devices in every folder, whatever extension
-// follows and with spaces before the dot ("con .txt").
 bool IsDeviceName(std::u16string_view name)
 {
     std::u16string_view base = name.substr(0, name.find(u'.'));

@@ -46,14 +46,6 @@ std::string ParentOf(const FolderInfo& folder)
     return cut == std::string::npos ? std::string() : folder.name.substr(0, cut);
 }
 
-std::u16string UpperAscii(std::u16string text)
-{
-    for (char16_t& unit : text)
-        if (unit >= u'a' && unit <= u'z')
-            unit = static_cast<char16_t>(unit - u'a' + u'A');
-    return text;
-}
-
 class TreeBuilder {
 public:
     TreeBuilder(int32_t account, const std::vector<FolderInfo>& folders) : account_(account)
@@ -145,7 +137,7 @@ std::vector<RailItem> AccountRailItems(int32_t account, std::string_view account
     RailItem header;
     header.account = account;
     header.isAccount = true;
-    header.label = UpperAscii(Utf8ToUtf16(accountName));
+    header.label = ToUpperAscii(Utf8ToUtf16(accountName));
     items.push_back(std::move(header));
 
     const TreeBuilder tree(account, folders);

@@ -35,4 +35,31 @@ std::string_view TrimAsciiSpace(std::string_view text)
     return text;
 }
 
+namespace {
+
+char16_t UpperAsciiUnit(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+} // namespace
+
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperAsciiUnit(a[i]) != UpperAsciiUnit(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::u16string ToUpperAscii(std::u16string text)
+{
+    for (char16_t& unit : text)
+        unit = UpperAsciiUnit(unit);
+    return text;
+}
+
 } // namespace postern

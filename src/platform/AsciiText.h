@@ -17,6 +17,10 @@ namespace postern {
 [[nodiscard]] bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 [[nodiscard]] bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
 
+// The same over UTF-16 units: names that are shown, or that Windows compares.
+[[nodiscard]] bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+[[nodiscard]] std::u16string ToUpperAscii(std::u16string text);
+
 // Without the bytes up to and including the space at both ends (tabs, line
 // ends, other control bytes). Bytes of 0x80 and above belong to UTF-8
 // characters and are never trimmed.

@@ -566,6 +566,18 @@ WatchedAccount ScriptedAccount()
     return account;
 }
 
+// Options that read the script instead of connecting, with waits short
+// enough for a test.
+IdleWatcherOptions ScriptedOptions(ScriptedServer& server)
+{
+    IdleWatcherOptions options;
+    options.stream = &server;
+    options.firstBackoff = 20ms;
+    options.maxBackoff = 40ms;
+    options.reconnectPause = 20ms;
+    return options;
+}
+
 TEST(IdleWatcher, ServerWithoutIdleEndsTheThread)
 {
     std::vector<ScriptedServer::Step> steps = kSignIn;
@@ -574,11 +586,8 @@ TEST(IdleWatcher, ServerWithoutIdleEndsTheThread)
                      "* CAPABILITY IMAP4rev1 IDLEX X-IDLE MOVE\r\nC0002 OK done\r\n"});
     steps.push_back({"C0003 LOGOUT", "* BYE bye\r\nC0003 OK done\r\n"});
     ScriptedServer server(steps);
-    IdleWatcherOptions options;
-    options.stream = &server;
-    options.firstBackoff = 20ms;
     NotifyLog log;
-    IdleWatcher watcher(options);
+    IdleWatcher watcher(ScriptedOptions(server));
     watcher.Start(ScriptedAccount(), log.Callback());
     EXPECT_TRUE(PollUntil([&] { return !watcher.Running(); }, 10s)) << "still running without IDLE";
     EXPECT_TRUE(server.Finished()) << server.Mismatch();
@@ -591,12 +600,8 @@ TEST(IdleWatcher, ConnectionLostWhileAskingCapabilitiesIsRetried)
     std::vector<ScriptedServer::Step> steps = kSignIn;
     steps.push_back({"C0002 CAPABILITY", ""}); // and then the server is gone
     ScriptedServer server(steps);
-    IdleWatcherOptions options;
-    options.stream = &server;
-    options.firstBackoff = 20ms;
-    options.maxBackoff = 40ms;
     NotifyLog log;
-    IdleWatcher watcher(options);
+    IdleWatcher watcher(ScriptedOptions(server));
     watcher.Start(ScriptedAccount(), log.Callback());
     // Each retry reads the (ended) stream for a greeting again.
     EXPECT_TRUE(PollUntil([&] { return server.ReadsAfterEnd() >= 3; }, 10s));
@@ -614,12 +619,8 @@ TEST(IdleWatcher, ServerWithIdleIsWatchedUntilStopped)
     steps.push_back({"C0004 IDLE", "+ idling\r\n* 4 EXISTS\r\n* 5 EXISTS\r\n"});
     steps.push_back({"DONE", "C0004 OK idle done\r\n"});
     ScriptedServer server(steps);
-    IdleWatcherOptions options;
-    options.stream = &server;
-    options.firstBackoff = 20ms;
-    options.reconnectPause = 20ms;
     NotifyLog log;
-    IdleWatcher watcher(options);
+    IdleWatcher watcher(ScriptedOptions(server));
     watcher.Start(ScriptedAccount(), log.Callback());
     // The connection, then one pass with two new messages; then the script
     // ends the connection and reconnecting fails from there on.

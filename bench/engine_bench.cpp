@@ -3,7 +3,7 @@
 // folder click to its rows on the 10,000-message inbox, and the time from a
 // submission through the MTA to the new row. Run by bench/engine_bench.sh
 // after bench/tools/imap-populate.py has filled the mailbox.
-#include "../tests/app/QueuedUiPort.h"
+#include "../tests/support/QueuedUiPort.h"
 
 #include "app/PosternApp.h"
 #include "mail/MessageBuilder.h"

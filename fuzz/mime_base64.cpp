@@ -1,7 +1,7 @@
 // The Base64 decoders on arbitrary bytes: the lenient body decoder and the
 // strict shared one must agree wherever the strict one succeeds, and the
 // writer's Base64 lines must decode back to the bytes.
-#include "account/Base64.h"
+#include "mail/Base64.h"
 #include "mail/MessageBuilder.h"
 #include "mail/MimeParser.h"
 

@@ -1,7 +1,7 @@
 // Fuzzes the filter query language: the local parse (UTF-16) and match, and
 // the IMAP criteria (UTF-8), which must never carry a line break or a NUL
 // into the command line.
-#include "app/SearchQuery.h"
+#include "ui/SearchQuery.h"
 #include "platform/Charset.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // account will use. One receive, no commands, closed at once.
 #include "account/Autodetect.h"
 
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 
 namespace postern {
 

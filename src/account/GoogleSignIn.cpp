@@ -1,6 +1,6 @@
 #include "account/GoogleSignIn.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 #include "account/HttpsRequest.h"
 #include "account/Json.h"
 #include "account/LoopbackListener.h"

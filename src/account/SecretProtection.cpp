@@ -1,6 +1,6 @@
 #include "account/SecretProtection.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 #include "platform/Secrets.h"
 
 namespace postern {

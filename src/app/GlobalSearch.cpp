@@ -5,7 +5,7 @@
 // has typed something else (the generation changed).
 #include "app/PosternApp.h"
 
-#include "app/SearchQuery.h"
+#include "ui/SearchQuery.h"
 #include "mail/ImapMailbox.h"
 #include "mail/ModifiedUtf7.h"
 #include "platform/Charset.h"

@@ -5,7 +5,7 @@
 #include "cli/Command.h"
 #include "cli/TrustOption.h"
 
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 
 #include <cstdio>
 #include <string>

@@ -1,6 +1,6 @@
 #include "mail/ImapSession.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 #include "mail/ImapText.h"
 
 #include <cstdio>

@@ -8,11 +8,11 @@
 // TlsConnection, in tests a replayed or recording stream (UseStream).
 #pragma once
 
-#include "mail/ByteStream.h"
+#include "platform/ByteStream.h"
 #include "mail/ImapResponse.h"
 #include "mail/ImapResponseReader.h"
 #include "mail/ServerLogin.h"
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 
 #include <cstdint>
 #include <string>

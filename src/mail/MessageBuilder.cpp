@@ -1,6 +1,6 @@
 #include "mail/MessageBuilder.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 #include "platform/Clock.h"
 #include "platform/Crypto.h"
 

@@ -2,7 +2,7 @@
 // header values, converted to UTF-8.
 #include "mail/MimeParser.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 
 namespace postern {
 

@@ -1,8 +1,8 @@
 #include "mail/SmtpClient.h"
 #include "platform/AsciiText.h"
 
-#include "account/Base64.h"
-#include "mail/TlsConnection.h"
+#include "mail/Base64.h"
+#include "platform/TlsConnection.h"
 
 namespace postern {
 

@@ -4,7 +4,7 @@
 // submission; nothing survives the call.
 #pragma once
 
-#include "mail/ByteStream.h"
+#include "platform/ByteStream.h"
 #include "mail/ServerLogin.h"
 
 #include <functional>

@@ -3,7 +3,7 @@
 // bound: nothing outside this machine may reach it.
 #pragma once
 
-#include "mail/ByteStream.h"
+#include "platform/ByteStream.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "ui/InlineCidImages.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 
 namespace postern {
 

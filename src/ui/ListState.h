@@ -5,7 +5,7 @@
 // functions of ListModel.h, which re-establish them.
 #pragma once
 
-#include "app/SearchQuery.h"
+#include "ui/SearchQuery.h"
 #include "ui/MessageRow.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "account/Base64.h"
+#include "mail/Base64.h"
 
 #include <gtest/gtest.h>
 

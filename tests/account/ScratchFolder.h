@@ -5,15 +5,14 @@
 // folder cannot be redirected and tests use explicit paths instead.
 #pragma once
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <system_error>
 
@@ -31,21 +30,16 @@ inline void WriteBytes(const std::filesystem::path& path, const std::string& byt
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-class ScratchFolder {
+class ScratchFolder : public TempFolder {
 public:
     ScratchFolder()
     {
-        std::random_device device;
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        const uint64_t tag = (static_cast<uint64_t>(device()) << 32) ^ static_cast<uint64_t>(now);
-        path_ = std::filesystem::temp_directory_path() / ("postern-settings-" + std::to_string(tag));
-        std::filesystem::create_directories(path_);
 #ifndef _WIN32
         if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
             hadConfigHome_ = true;
             oldConfigHome_ = old;
         }
-        RedirectRoaming(path_ / "roaming");
+        RedirectRoaming(Path() / "roaming");
 #endif
     }
 
@@ -57,15 +51,10 @@ public:
         else
             unsetenv("XDG_CONFIG_HOME");
 #endif
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
     }
 
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const char* name) const { return path_ / name; }
 
 #ifndef _WIN32
     // Natively this stands in for another user or machine: a new roaming
@@ -77,7 +66,6 @@ public:
 #endif
 
 private:
-    std::filesystem::path path_;
 #ifndef _WIN32
     bool hadConfigHome_ = false;
     std::string oldConfigHome_;

@@ -1,7 +1,7 @@
 #include "account/SecretProtection.h"
 
 #include "ScratchFolder.h"
-#include "account/Base64.h"
+#include "mail/Base64.h"
 
 #include <gtest/gtest.h>
 

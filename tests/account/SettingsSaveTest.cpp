@@ -1,7 +1,7 @@
 #include "account/Settings.h"
 
 #include "ScratchFolder.h"
-#include "account/Base64.h"
+#include "mail/Base64.h"
 #include "account/Json.h"
 
 #include <gtest/gtest.h>

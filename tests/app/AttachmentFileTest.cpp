@@ -2,7 +2,7 @@
 // the write to exactly the chosen path.
 #include "app/AttachmentFile.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>

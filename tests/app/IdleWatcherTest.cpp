@@ -5,11 +5,11 @@
 // scripted servers for what Dovecot never does (no IDLE capability).
 #include "app/IdleWatcher.h"
 
-#include "Waiting.h"
-#include "mail/ByteStream.h"
+#include "support/Waiting.h"
+#include "platform/ByteStream.h"
 #include "mail/ImapMailbox.h"
 #include "mail/ImapSession.h"
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 #include "platform/TcpListener.h"
 #include "support/FixtureEnv.h"
 

@@ -1,6 +1,6 @@
 #include "app/JobQueue.h"
 
-#include "Waiting.h"
+#include "support/Waiting.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // that are missing, damaged or hold entries of the wrong shape.
 #include "app/LockList.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "app/PosternApp.h"
 
-#include "QueuedUiPort.h"
-#include "TempFolder.h"
-#include "Waiting.h"
+#include "support/QueuedUiPort.h"
+#include "support/TempFolder.h"
+#include "support/Waiting.h"
 
 #include "platform/Charset.h"
 #include "platform/Files.h"

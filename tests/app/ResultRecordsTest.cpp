@@ -1,9 +1,9 @@
 #include "app/PosternApp.h"
 #include "app/ResultRecords.h"
 
-#include "QueuedUiPort.h"
-#include "TempFolder.h"
-#include "Waiting.h"
+#include "support/QueuedUiPort.h"
+#include "support/TempFolder.h"
+#include "support/Waiting.h"
 
 #include <gtest/gtest.h>
 

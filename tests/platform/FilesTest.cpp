@@ -1,7 +1,7 @@
 // ReadWholeFile and WriteFileAtomically: a write either fully replaces the
 // file or leaves the old one exactly as it was, with no temporary left over.
 #include "platform/Files.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

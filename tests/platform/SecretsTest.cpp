@@ -2,7 +2,7 @@
 // opens. On POSIX the key file lives in a temporary XDG_CONFIG_HOME so the
 // test never touches the user's key; DPAPI (Windows) keeps no file.
 #include "platform/Secrets.h"
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The TlsConnection contract against real Dovecot and the scripted TLS peers
 // of tests/peers (each peer cuts its TLS output at a place a client must
 // cope with). Both backends must pass these unchanged.
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 #include "support/FixtureEnv.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "support/DovecotFixture.h"
 
 #include "mail/ImapMailbox.h"
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 #include "support/FixtureEnv.h"
 
-#include "account/Base64.h"
+#include "mail/Base64.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "platform/Https.h"
 #include "platform/AsciiText.h"
 
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 
 #include <cstddef>
 #include <string_view>

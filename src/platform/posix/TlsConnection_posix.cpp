@@ -7,7 +7,7 @@
 // is the only reliable way to tell a receive time-out (keep the connection)
 // from a closed or broken one once OpenSSL has folded both into its own
 // error codes.
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 
 #include "platform/TrustAnchors.h"
 

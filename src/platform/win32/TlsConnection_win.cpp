@@ -2,7 +2,7 @@
 // server certificate, and even on Windows the check below is the one place
 // where private trust anchors are honoured, so every handshake ends with an
 // explicit chain and host name check (CertificateCheck_win.cpp).
-#include "mail/TlsConnection.h"
+#include "platform/TlsConnection.h"
 
 #include "platform/TrustAnchors.h"
 #include "platform/win32/CertificateCheck_win.h"

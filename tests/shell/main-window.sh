@@ -1,0 +1,300 @@
+#!/usr/bin/env bash
+# The main window as a person meets it, under Wine and Xvfb: postern.exe with
+# no account ends at once without a window; with one account it shows the
+# dark window, remembers where it was moved, sized and maximized, opens there
+# again, ignores a saved place that lies on no monitor, and exits 0 when
+# closed. Screenshots are kept in BUILD/artifacts.
+#
+#   tests/shell/main-window.sh BUILD     (BUILD: the Windows build folder)
+#
+# Runs in a throwaway copy of the build's Wine prefix ($WINEPREFIX, else
+# BUILD/wineprefix), on the first free X display from :61 up. The shell's
+# unit tests (shell_tests.exe) run there too: they need a display.
+set -uo pipefail
+
+if (($# != 1)) || [[ ! -f $1/postern.exe ]]; then
+    echo "usage: $0 WINDOWS_BUILD_FOLDER (with postern.exe in it)" >&2
+    exit 2
+fi
+build=$(cd "$1" && pwd)
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+postern=$build/postern.exe
+cli=$build/postern-cli.exe
+driver=$build/window-driver.exe
+artifacts=$build/artifacts
+mkdir -p "$artifacts"
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+export WINEARCH=win64
+template=${WINEPREFIX:-$build/wineprefix}
+
+failures=0
+work=""
+xvfb_pid=""
+postern_pid=""
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# Ends the run: what this script started, and nothing else.
+cleanup() {
+    [[ -n $postern_pid ]] && kill "$postern_pid" 2>/dev/null
+    if [[ -n $work && -d $work/prefix ]]; then
+        WINEPREFIX=$work/prefix wineserver -k 2>/dev/null
+    fi
+    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+    [[ -n $work ]] && rm -rf "$work"
+}
+trap cleanup EXIT
+
+die() {
+    fail "$*"
+    exit 1
+}
+
+# --- prefix, display ------------------------------------------------------------
+
+if [[ ! -f $template/.postern-ready ]]; then
+    POSTERN_WINEPREFIX=$template "$repo/scripts/wine-prefix" create || die "cannot make the Wine prefix $template"
+fi
+work=$(mktemp -d "$build/window-test.XXXXXX")
+cp -a "$template" "$work/prefix" || die "cannot copy the Wine prefix"
+export WINEPREFIX=$work/prefix
+
+display=""
+for n in $(seq 61 99); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -e /tmp/.X11-unix/X$n ]] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if [[ -e /tmp/.X11-unix/X$n ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        display=:$n
+        break
+    fi
+    xvfb_pid=""
+done
+[[ -n $display ]] || die "no free X display"
+export DISPLAY=$display
+
+appdata=$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
+data=$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')/Halvorsoft/Postern
+config=$data/config.json
+[[ $data == /* ]] || die "cannot find the data folder (APPDATA is '$appdata')"
+
+# --- helpers ----------------------------------------------------------------------
+
+start_postern() {
+    timeout 120 wine "$postern" &
+    postern_pid=$!
+}
+
+# Waits for the started postern.exe to end and sets postern_rc to its exit
+# code (124: it did not end in time).
+postern_rc=""
+wait_postern() {
+    wait "$postern_pid"
+    postern_rc=$?
+    postern_pid=""
+}
+
+close_postern() {
+    wine "$driver" close || fail "no window to close"
+    wait_postern
+    [[ $postern_rc == 0 ]] || fail "postern.exe exited with $postern_rc after WM_CLOSE"
+    wine "$driver" gone 5000 || fail "the main window outlived its process"
+}
+
+# Sets `window` to the driver's line for the main window, or dies.
+window=()
+find_window() {
+    local line
+    line=$(wine "$driver" find 30000 | tr -d '\r') || die "no main window of class PosternMain titled Postern"
+    read -ra window <<<"$line"
+}
+
+# Fields of the driver line: window L T R B client L T R B zoomed Z iconic I.
+win_left() { echo "${window[1]}"; }
+win_top() { echo "${window[2]}"; }
+win_width() { echo $((window[3] - window[1])); }
+win_height() { echo $((window[4] - window[2])); }
+
+config_value() { # KEY in "window", or "accounts" for the account count
+    /usr/bin/python3 - "$config" "$1" 2>/dev/null <<'PY'
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as f:
+    root = json.load(f)
+key = sys.argv[2]
+if key == "accounts":
+    print(len(root.get("accounts", [])))
+else:
+    value = root.get("window", {}).get(key, "absent")
+    print(str(value).lower() if isinstance(value, bool) else value)
+PY
+}
+
+expect_config() { # KEY VALUE WHAT
+    local got
+    got=$(config_value "$1")
+    [[ $got == "$2" ]] || fail "$3: config.json window.$1 is $got, expected $2"
+}
+
+# Polls until config.json's window holds x y w h; the save happens while the
+# program handles the move, but let it take its time.
+wait_config_rect() { # X Y W H WHAT
+    local deadline=$((SECONDS + 10)) got
+    while :; do
+        got="$(config_value x) $(config_value y) $(config_value w) $(config_value h)"
+        [[ $got == "$1 $2 $3 $4" ]] && return 0
+        ((SECONDS >= deadline)) && break
+        sleep 0.1
+    done
+    fail "$5: config.json window is '$got', expected '$1 $2 $3 $4'"
+}
+
+# Screenshot of the whole screen. -descend reads each window by itself: the
+# Direct2D swap chain's pixels are missing from a plain root-window read.
+screenshot() { # NAME
+    import -window root -descend "$artifacts/$1.png" 2>/dev/null
+}
+
+pixel() { # NAME X Y
+    convert "$artifacts/$1.png" -crop "1x1+$2+$3" txt:- 2>/dev/null | grep -o '#[0-9A-Fa-f]\{6\}' | head -1
+}
+
+# Takes screenshots until the client area shows the background colour in
+# its middle and near its corners (only in its middle with "centre"), then
+# keeps the last one as NAME.
+expect_dark_client() { # NAME [centre]
+    local l=${window[6]} t=${window[7]} r=${window[8]} b=${window[9]}
+    local points=("$(((l + r) / 2)) $(((t + b) / 2))")
+    [[ ${2:-} == centre ]] || points+=("$((l + 3)) $((t + 3))" "$((r - 4)) $((b - 4))")
+    local deadline=$((SECONDS + 15)) p ok colour
+    while :; do
+        screenshot "$1"
+        ok=1
+        for p in "${points[@]}"; do
+            colour=$(pixel "$1" $p)
+            [[ ${colour^^} == "#14161A" ]] || ok=0
+        done
+        ((ok)) && return 0
+        ((SECONDS >= deadline)) && break
+        sleep 0.3
+    done
+    fail "$1: the client area is $colour at $p, not #14161A (see $artifacts/$1.png)"
+}
+
+# --- the shell's own tests, which need a display -----------------------------------
+
+if ! timeout 120 wine "$build/shell_tests.exe" >"$work/shell_tests.log" 2>&1; then
+    tail -n 30 "$work/shell_tests.log" >&2
+    fail "shell_tests.exe failed"
+fi
+
+# --- no usable account: no window, exit 0, nothing written ------------------------
+
+rm -rf "$data"
+timeout 60 wine "$postern" >/dev/null
+rc=$?
+[[ $rc == 0 ]] || fail "with an empty data folder postern.exe exited with $rc (124: it did not end)"
+[[ ! -e $config ]] || fail "with an empty data folder postern.exe wrote $config"
+
+mkdir -p "$data"
+printf '{"accounts":[{"name":"NoHost","email":"nohost@example.test"}]}' >"$config"
+timeout 60 wine "$postern" >/dev/null
+rc=$?
+[[ $rc == 0 ]] || fail "with an account without a host postern.exe exited with $rc"
+[[ $(cat "$config") == '{"accounts":[{"name":"NoHost","email":"nohost@example.test"}]}' ]] ||
+    fail "a settings file without a usable account was rewritten"
+rm -f "$config"
+
+# --- one account -----------------------------------------------------------------
+
+printf 'not-a-real-password\n' | wine "$cli" account add --name Test --email test@example.test \
+    --imap-host localhost --imap-port 17600 --smtp-host localhost --smtp-port 17601 >/dev/null ||
+    die "postern-cli account add failed"
+[[ $(config_value accounts) == 1 ]] || die "postern-cli did not write one account to $config"
+
+start_postern
+find_window
+[[ "$(win_width)x$(win_height)" == "1280x840" ]] ||
+    fail "a first start opened at $(win_width)x$(win_height), not 1280x840"
+expect_dark_client main-window-first
+
+wine "$driver" move 100 80 1000 700 || fail "driver move"
+wait_config_rect 100 80 1000 700 "after a move"
+expect_config maximized false "after a move"
+expect_config railW 230 "after a move"
+expect_config listW 360 "after a move"
+
+wine "$driver" show minimize || fail "the window did not minimize"
+wait_config_rect 100 80 1000 700 "while minimized"
+wine "$driver" show restore || fail "the window did not restore"
+
+# A drag saves at its end only.
+wine "$driver" enter-sizemove
+wine "$driver" move 300 200 900 600 || fail "driver move during a drag"
+wait_config_rect 100 80 1000 700 "during a drag"
+wine "$driver" exit-sizemove
+wait_config_rect 300 200 900 600 "after a drag"
+close_postern
+wait_config_rect 300 200 900 600 "after closing"
+
+# --- the placement comes back ----------------------------------------------------
+
+start_postern
+find_window
+[[ "$(win_left) $(win_top) $(win_width) $(win_height)" == "300 200 900 600" ]] ||
+    fail "reopened at $(win_left) $(win_top) $(win_width)x$(win_height), not 300 200 900x600"
+expect_dark_client main-window-restored
+wine "$driver" show maximize || fail "the window did not maximize"
+expect_config maximized true "after maximizing"
+wait_config_rect 300 200 900 600 "after maximizing (the normal rectangle)"
+close_postern
+
+start_postern
+find_window
+[[ ${window[11]} == 1 ]] || fail "a window closed maximized did not open maximized"
+# Without a window manager Wine leaves the X window of a maximized window at
+# its normal size (it leaves maximizing to the window manager), so only the
+# middle of the client area is sure to be on the screen.
+expect_dark_client main-window-maximized centre
+close_postern
+expect_config maximized true "after closing maximized"
+
+# --- a saved place on no monitor, pane widths out of range -------------------------
+
+/usr/bin/python3 - "$config" <<'PY'
+import json, sys
+path = sys.argv[1]
+with open(path, encoding="utf-8") as f:
+    root = json.load(f)
+root["window"] = {"x": -30000, "y": -30000, "w": 800, "h": 600, "railW": 100, "listW": 900,
+                  "maximized": False}
+with open(path, "w", encoding="utf-8") as f:
+    json.dump(root, f)
+PY
+start_postern
+find_window
+[[ "$(win_width)x$(win_height)" == "1280x840" ]] ||
+    fail "a place on no monitor gave $(win_width)x$(win_height), not the default 1280x840"
+((window[1] > -1000 && window[2] > -1000)) || fail "the window opened off-screen at ${window[1]},${window[2]}"
+expect_dark_client main-window-default-place
+wine "$driver" move 50 40 1100 750 || fail "driver move"
+wait_config_rect 50 40 1100 750 "after moving the default-placed window"
+expect_config railW 150 "a rail width of 100"
+expect_config listW 720 "a list width of 900"
+close_postern
+
+if ((failures)); then
+    echo "main-window: $failures check(s) failed" >&2
+    exit 1
+fi
+echo "main-window: all checks passed; screenshots in $artifacts"
+exit 0

@@ -60,7 +60,7 @@ public:
     {
         for (int rounds = 0; rounds < 100; ++rounds) {
             bool marker = false;
-            app_.Jobs().EnqueueNormal([this] { app_.PostStatus(u"\x1f"); });
+            app_.Lanes().Normal([](MailWorker& worker) { worker.PostStatus(u"\x1f"); });
             bool others = false;
             while (!marker) {
                 auto record = port_.Next(std::chrono::seconds(60));

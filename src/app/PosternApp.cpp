@@ -6,37 +6,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <utility>
 
 namespace postern {
-
-namespace {
-
-// The per-account lists never shrink while the program runs (removing an
-// account restarts it), so growing them to the account count is all there is.
-// Sessions can be neither copied nor moved, so the lists grow one new
-// element at a time.
-template <typename List>
-void GrowTo(List& list, size_t count)
-{
-    while (list.size() < count)
-        list.emplace_back();
-}
-
-} // namespace
-
-std::string FolderKey(uint32_t account, std::string_view mailbox)
-{
-    std::string key = std::to_string(account);
-    key += '|';
-    key += mailbox;
-    return key;
-}
-
-std::string BodyKey(uint32_t account, std::string_view mailbox, uint32_t uid)
-{
-    return FolderKey(account, mailbox) + '|' + std::to_string(uid);
-}
 
 PosternApp::PosternApp() : PosternApp(SettingsPath()) {}
 
@@ -86,9 +59,6 @@ void PosternApp::PrepareState()
     (void)LoadContacts(DataFile("contacts.json"), ignored);
     (void)lockList_.Load(DataFile("locked.json"), ignored);
 
-    // The worker has not started yet, so its lists are still ours to fill.
-    workerAccounts_.assign(settings_.accounts.begin(), settings_.accounts.end());
-    GrowWorkerState(accounts);
     GrowAccountState(accounts);
     accountsStarted_ = accounts;
     SyncLockedRailItem();
@@ -96,22 +66,11 @@ void PosternApp::PrepareState()
 
 void PosternApp::GrowAccountState(size_t count)
 {
-    GrowTo(inboxUnread_, count);
-    GrowTo(inboxName_, count);
-    GrowTo(inboxHeaders_, count);
-    GrowTo(inboxLoadedAt_, count);
-    GrowTo(idleWatchers_, count);
+    rail_.GrowAccounts(count);
+    caches_.GrowAccounts(count);
+    while (idleWatchers_.size() < count)
+        idleWatchers_.emplace_back();
     list_.accountCount = static_cast<uint32_t>(count);
-}
-
-void PosternApp::GrowWorkerState(size_t count)
-{
-    GrowTo(sessions_, count);
-    GrowTo(selectedMailbox_, count);
-    GrowTo(sentFolder_, count);
-    GrowTo(trashFolder_, count);
-    GrowTo(folderLists_, count);
-    GrowTo(traffic_, count);
 }
 
 void PosternApp::WindowPlaced()
@@ -122,10 +81,21 @@ void PosternApp::WindowPlaced()
 bool PosternApp::StartWorker(std::string& error)
 {
     // A job that dies of an exception still shows up as a failed job.
-    jobs_.SetFailureHandler([this](std::string_view what) {
-        PostError(u"Background job failed: " + Utf8ToUtf16(what));
+    lanes_.SetFailureHandler([ui = ui_](std::string_view what) {
+        auto record = std::make_unique<ErrorTextRecord>();
+        record->text = u"Background job failed: " + Utf8ToUtf16(what);
+        if (ui)
+            ui->Post(std::move(record));
     });
-    return jobs_.Start(error);
+    // The worker's state is filled here and handed over; from now on only
+    // jobs reach it.
+    auto worker = std::make_unique<MailWorker>(lanes_, options_.signIn,
+                                               WorkerGenerations{&loadGeneration_, &searchGenerationShared_}, ui_);
+    GrowAccountState(settings_.accounts.size());
+    accountsStarted_ = settings_.accounts.size();
+    worker->AddAccounts(settings_.accounts);
+    workerStarted_ = lanes_.Start(std::move(worker), error);
+    return workerStarted_;
 }
 
 void PosternApp::StartAccounts()
@@ -154,17 +124,32 @@ void PosternApp::Shutdown()
         return;
     shutDown_ = true;
     StopWatchers();
-    jobs_.Stop();
+    // The running job completes, queued jobs are dropped, sessions sign out.
+    lanes_.Stop();
     std::string ignored; // nothing to tell the user any more
     (void)SaveContacts(DataFile("contacts.json"), ignored);
     // Only a file that was understood is written back: one that could not
     // be read must not be replaced by defaults.
     if (settingsLoaded_)
         SaveSettingsFile();
-    // The worker has ended, so its sessions are ours now.
-    for (ImapSession& session : sessions_)
-        if (session.IsConnected())
-            session.Logout();
+}
+
+SessionTraffic PosternApp::Traffic(size_t account)
+{
+    if (!workerStarted_)
+        return {};
+    // Read between two jobs on the worker, which owns the sessions; a job
+    // dropped because the worker stopped leaves the answer empty.
+    auto answer = std::make_shared<std::promise<SessionTraffic>>();
+    std::future<SessionTraffic> traffic = answer->get_future();
+    lanes_.Priority([answer, account](MailWorker& worker) { answer->set_value(worker.Traffic(account)); });
+    answer.reset();
+    traffic.wait();
+    try {
+        return traffic.get();
+    } catch (const std::future_error&) {
+        return {};
+    }
 }
 
 void PosternApp::OnMove(const std::optional<WindowPlacementState>& placement)
@@ -279,22 +264,6 @@ void PosternApp::HandleRecord(std::unique_ptr<ResultRecord> record)
     }
 }
 
-void PosternApp::PostStatus(std::u16string text)
-{
-    auto record = std::make_unique<StatusTextRecord>();
-    record->text = std::move(text);
-    if (ui_)
-        ui_->Post(std::move(record));
-}
-
-void PosternApp::PostError(std::u16string text)
-{
-    auto record = std::make_unique<ErrorTextRecord>();
-    record->text = std::move(text);
-    if (ui_)
-        ui_->Post(std::move(record));
-}
-
 void PosternApp::SaveWindowPlacement(const std::optional<WindowPlacementState>& placement)
 {
     if (!placementReady_ || !placement)
@@ -313,7 +282,9 @@ void PosternApp::AddNewAccounts()
 {
     const size_t count = settings_.accounts.size();
     const size_t known = accountsStarted_;
-    if (count <= known)
+    // Before the worker starts there is nothing to tell: it starts with
+    // every account of the settings.
+    if (!workerStarted_ || count <= known)
         return;
     GrowAccountState(count);
     accountsStarted_ = count;
@@ -323,11 +294,7 @@ void PosternApp::AddNewAccounts()
     // is queued for the new accounts from now on.
     std::vector<AccountConfig> added(settings_.accounts.begin() + static_cast<std::ptrdiff_t>(known),
                                      settings_.accounts.end());
-    jobs_.EnqueuePriority([this, added = std::move(added), count]() mutable {
-        for (AccountConfig& account : added)
-            workerAccounts_.push_back(std::move(account));
-        GrowWorkerState(count);
-    });
+    lanes_.Priority([added = std::move(added)](MailWorker& worker) mutable { worker.AddAccounts(std::move(added)); });
     for (size_t account = known; account < count; ++account) {
         QueueFolderList(account);
         if (options_.startWatchers)

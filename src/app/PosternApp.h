@@ -6,20 +6,23 @@
 // message into one call here and hears back only through the UiPort, so the
 // whole engine runs and is tested without a window.
 //
-// Threads: everything here is for the UI thread, except the members marked
-// "worker" (only jobs touch them once the worker runs) and the Post* calls.
+// Threads: PosternApp lives on the UI thread. What the worker owns (the
+// sessions and the worker's account records) is a MailWorker that only jobs
+// reach, through WorkerLanes; the rail and the caches are the UI thread's
+// RailModel and MailCaches.
 #pragma once
 
 #include "account/GoogleSignIn.h"
 #include "account/Settings.h"
 #include "app/IdleWatcher.h"
-#include "app/JobQueue.h"
 #include "app/LockList.h"
+#include "app/MailCaches.h"
+#include "app/MailWorker.h"
 #include "app/Placement.h"
+#include "app/RailModel.h"
 #include "app/ResultRecords.h"
 #include "app/UiPort.h"
-#include "mail/FolderInfo.h"
-#include "mail/ImapSession.h"
+#include "app/WorkerLanes.h"
 #include "mail/MessageHeader.h"
 #include "mail/MimeParser.h"
 #include "ui/ListModel.h"
@@ -28,9 +31,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,13 +71,8 @@ struct RemovalAnimation {
     float offset = 0.0f;
 };
 
-// The worker's use of one account's session, for `postern-cli check` and the
-// command-count benchmark.
-struct SessionTraffic {
-    uint32_t commands = 0;
-    uint32_t roundTrips = 0;
-    uint32_t connects = 0;
-};
+// Where a load goes: the priority lane (the user clicked) or the normal one.
+enum class Lane { priority, normal };
 
 class PosternApp {
 public:
@@ -135,7 +131,7 @@ public:
     // A record from the worker, a watcher or the UI thread itself; it is
     // freed when this returns.
     void HandleRecord(std::unique_ptr<ResultRecord> record);
-    void SetHoverFolder(int32_t item) { hoverFolder_ = item; }
+    void SetHoverFolder(int32_t item) { rail_.SetHover(item); }
     void SetHoverRow(int32_t row) { hoverRow_ = row; }
 
     // --- synchronisation --------------------------------------------------
@@ -171,7 +167,8 @@ public:
     // sends AccountAddedRecord.
     [[nodiscard]] AppSettings& Settings() { return settings_; }
     [[nodiscard]] const std::filesystem::path& SettingsFile() const { return settingsPath_; }
-    [[nodiscard]] JobQueue& Jobs() { return jobs_; }
+    // The worker's lanes: jobs get the MailWorker as their argument.
+    [[nodiscard]] WorkerLanes& Lanes() { return lanes_; }
     [[nodiscard]] float Scale() const { return scale_; }
     [[nodiscard]] float RailWidth() const { return railWidth_; }
     [[nodiscard]] float ListWidth() const { return listWidth_; }
@@ -181,9 +178,10 @@ public:
     [[nodiscard]] int ReopenAccount() const { return reopenAccount_; }
     [[nodiscard]] const std::string& ReopenFolder() const { return reopenFolder_; }
     [[nodiscard]] uint32_t ReopenUid() const { return reopenUid_; }
-    [[nodiscard]] size_t AccountCount() const { return inboxUnread_.size(); }
-    [[nodiscard]] const std::vector<RailItem>& RailItems() const { return railItems_; }
-    [[nodiscard]] int32_t CurrentFolder() const { return currentFolder_; }
+    [[nodiscard]] size_t AccountCount() const { return rail_.AccountCount(); }
+    [[nodiscard]] const RailModel& Rail() const { return rail_; }
+    [[nodiscard]] const std::vector<RailItem>& RailItems() const { return rail_.Items(); }
+    [[nodiscard]] int32_t CurrentFolder() const { return rail_.Current(); }
     [[nodiscard]] const ListState& List() const { return list_; }
     [[nodiscard]] bool LockedViewShown() const { return lockedViewShown_; }
     [[nodiscard]] const LockList& Locks() const { return lockList_; }
@@ -195,61 +193,33 @@ public:
     [[nodiscard]] const RemovalAnimation& Removal() const { return removal_; }
     // The unread badge of a rail item: an inbox's or folder's count, the sum
     // of the inboxes for "All Inboxes", 0 for headers and "Locked".
-    [[nodiscard]] uint32_t UnreadOf(const RailItem& item) const;
-    [[nodiscard]] uint32_t UnreadTotal() const;
-    [[nodiscard]] const std::string& InboxName(size_t account) const { return inboxName_[account]; }
+    [[nodiscard]] uint32_t UnreadOf(const RailItem& item) const { return rail_.UnreadOf(item); }
+    [[nodiscard]] uint32_t UnreadTotal() const { return rail_.UnreadTotal(); }
+    [[nodiscard]] const std::string& InboxName(size_t account) const { return rail_.InboxName(account); }
     [[nodiscard]] uint32_t LoadGeneration() const { return loadGeneration_.load(); }
-    [[nodiscard]] size_t BodyCacheSize() const { return bodyCacheOrder_.size(); }
-    [[nodiscard]] bool BodyCached(uint32_t account, std::string_view mailbox, uint32_t uid) const;
-
-    // --- worker side --------------------------------------------------------
-    void PostStatus(std::u16string text);
-    void PostError(std::u16string text);
-    // Makes the account's session signed in and usable.
-    [[nodiscard]] bool EnsureConnected(size_t account, std::string& error);
-    // EnsureConnected, then the session has `mailbox` selected (one SELECT
-    // for consecutive jobs in the same mailbox).
-    [[nodiscard]] bool SelectMailbox(size_t account, const std::string& mailbox, std::string& error);
-    // Worker: the worker's copy of the account records.
-    [[nodiscard]] size_t WorkerAccountCount() const { return workerAccounts_.size(); }
-    [[nodiscard]] const AccountConfig& WorkerAccount(size_t account) const { return workerAccounts_[account]; }
-    // Worker: what the account's session has cost so far.
-    [[nodiscard]] SessionTraffic Traffic(size_t account) const;
+    [[nodiscard]] size_t BodyCacheSize() const { return caches_.BodyCount(); }
+    [[nodiscard]] bool BodyCached(uint32_t account, std::string_view mailbox, uint32_t uid) const
+    {
+        return caches_.FindBody(account, mailbox, uid) != nullptr;
+    }
+    // What the account's session has cost so far. Asks the worker and waits
+    // for its answer (between two jobs); zero once the worker has stopped.
+    [[nodiscard]] SessionTraffic Traffic(size_t account);
 
 private:
-    struct FolderCacheEntry {
-        uint32_t count = 0;
-        std::vector<MessageHeader> headers;
-        uint64_t loadedAtMs = 0;
-    };
-    // One message a delete, move or change of its seen flag acts on.
-    struct MessageRef {
-        uint32_t account = 0;
-        std::string mailbox;
-        uint32_t uid = 0;
-        bool wasUnread = false;
-    };
-
     // lifecycle (PosternApp.cpp)
     void SaveWindowPlacement(const std::optional<WindowPlacementState>& placement);
     void SaveSettingsFile();
     void AddNewAccounts();
     void ShowStatus(std::u16string text);
-    void GrowAccountState(size_t count); // UI thread
-    void GrowWorkerState(size_t count);  // before the worker starts, or on it
+    void GrowAccountState(size_t count);
     std::filesystem::path DataFile(const char* name) const;
+    [[nodiscard]] uint64_t NowMs() const;
 
-    // worker sessions (WorkerSessions.cpp)
-    [[nodiscard]] bool RefreshGoogleToken(AccountConfig& account, size_t index, std::string& error);
-    [[nodiscard]] bool SelectCounting(size_t account, const std::string& mailbox, uint32_t& count,
-                                      std::string& error);
-
-    // folders and lists (FolderSync.cpp)
+    // folders and lists (PosternAppFolders.cpp)
     void QueueFolderList(size_t account);
-    void RunFolderListJob(size_t account);
-    void RunUnreadCountsJob(size_t account, size_t firstFolder);
-    void RunHeaderLoad(size_t account, const std::string& mailbox, bool keepView, uint32_t generation, bool prefetch);
-    void QueueHeaderLoad(size_t account, const std::string& mailbox, bool keepView, bool priority);
+    void QueueUnreadCounts(size_t account);
+    void QueueHeaderLoad(size_t account, const std::string& mailbox, bool keepView, Lane lane);
     void QueueInboxRefresh(size_t account);
     void QueueUnreadCountsForAll();
     void ApplyFolders(FoldersResult& result);
@@ -260,27 +230,22 @@ private:
     void AfterRowsApplied(const RowsApplied& applied);
     void StartLoadingState(const RailItem& item);
     void ForgetShownRowsOf(size_t account);
-    void ShiftRailIndices(int32_t from, int32_t delta);
-    [[nodiscard]] bool IsInboxOf(size_t account, std::string_view mailbox) const;
-    [[nodiscard]] bool UnifiedShown() const;
-    [[nodiscard]] const RailItem* CurrentItem() const;
+    void SyncLockedRailItem();
     [[nodiscard]] ReopenRequest PendingReopen() const;
-    [[nodiscard]] uint64_t NowMs() const;
 
-    // reading pane (MessageOpening.cpp)
+    // reading pane (PosternAppReading.cpp)
     void OnBody(BodyResult& result);
     void OnConversation(ConversationResult& result);
     void ShowCurrentPage(std::u16string page);
     void EmptyReadingPane();
-    void RunBodyLoad(uint32_t account, const std::string& mailbox, uint32_t uid, bool markSeen);
     void PrefetchHoveredFolder();
     void PrefetchHoveredRow();
+    [[nodiscard]] std::string MailboxOfRow(const MessageRow& row) const;
 
-    // actions (MessageActions.cpp)
+    // actions (PosternAppActions.cpp)
     // Marks the opened row's unread messages seen here and returns them for
     // the server.
     [[nodiscard]] std::vector<MessageRef> MarkSeenOnOpen(int32_t row);
-    void AdjustUnread(uint32_t account, const std::string& mailbox, int32_t delta);
     // Whether the row is that message (account, mailbox and UID).
     [[nodiscard]] bool IsRowMessage(const MessageRow& row, uint32_t account, const std::string& mailbox,
                                     uint32_t uid) const;
@@ -288,24 +253,20 @@ private:
     void SetSeenEverywhere(const MessageRef& message, bool seen);
     void RemoveMessage(const MessageRef& ref);
     [[nodiscard]] std::vector<int32_t> ActedRows() const;
-    [[nodiscard]] std::string MailboxOfRow(const MessageRow& row) const;
     void RemoveRowsFromView(const std::vector<int32_t>& rows);
     void ShowLockedView();
-    void SyncLockedRailItem();
     void SaveLocks();
     void StartRemoval(int32_t firstIndex, size_t count);
     void StepRemoval();
-    void QueueSend(SendRequestRecord& request);
-    void RunSendJob(SendRequestRecord& request);
 
-    // watching (Watching.cpp)
+    // accounts, watchers and sending (PosternAppAccounts.cpp)
+    void QueueSend(SendRequestRecord& request);
     void StartWatcher(size_t account);
     void StopWatchers();
     void OnIdleActivity(int32_t account);
     void UpdateTray();
 
-    // search (GlobalSearch.cpp)
-    void WSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex, size_t hitCount);
+    // search (PosternAppSearch.cpp)
     void OnSearchBatch(SearchBatch& batch);
 
     std::filesystem::path settingsPath_;
@@ -314,27 +275,18 @@ private:
     float scale_ = 1.0f;
     AppSettings settings_;
     bool settingsLoaded_ = false;
-    JobQueue jobs_;
 
-    // Worker. Filled before the worker starts; afterwards only jobs change
-    // them, so a new account is appended by a job, and the lists may grow
-    // while other jobs run without any element moving under them (deques
-    // keep their elements in place when they grow at the end).
-    std::deque<ImapSession> sessions_;
-    std::deque<AccountConfig> workerAccounts_;
-    std::deque<std::string> selectedMailbox_;
-    std::deque<std::string> sentFolder_;
-    std::deque<std::string> trashFolder_;
-    std::deque<std::vector<FolderInfo>> folderLists_;
-    std::deque<SessionTraffic> traffic_;
+    // The worker's state is made when the worker starts; from then on only
+    // jobs reach it, through the lanes.
+    WorkerLanes lanes_;
+    bool workerStarted_ = false;
+    std::atomic<uint32_t> loadGeneration_{0};
+    std::atomic<uint32_t> searchGenerationShared_{0};
 
-    // UI thread.
-    std::vector<RailItem> railItems_;
-    int32_t currentFolder_ = -1;
-    int32_t hoverFolder_ = -1;
+    RailModel rail_;
+    MailCaches caches_;
     int32_t hoverRow_ = -1;
     ListState list_;
-    std::atomic<uint32_t> loadGeneration_{0};
     RemovalAnimation removal_;
     ParsedMessage shownMessage_;
     uint32_t shownUid_ = 0;
@@ -343,15 +295,6 @@ private:
     // with the mailbox as well.
     std::string shownMailbox_;
     bool shownReady_ = false;
-    std::map<std::string, ParsedMessage> bodyCache_;
-    std::deque<std::string> bodyCacheOrder_;
-    std::map<std::string, FolderCacheEntry> folderCache_;
-    std::vector<uint32_t> inboxUnread_;
-    std::map<std::string, uint32_t> folderUnread_;
-    std::vector<std::string> inboxName_;
-    std::vector<std::vector<MessageHeader>> inboxHeaders_;
-    std::vector<uint64_t> inboxLoadedAt_;
-    std::vector<std::u16string> accountLabels_;
     LockList lockList_;
     bool lockedViewShown_ = false;
     int32_t trayShownTotal_ = -1;
@@ -360,7 +303,6 @@ private:
     // grow sooner (a folder list arriving for any account grows them).
     size_t accountsStarted_ = 0;
     uint32_t searchGeneration_ = 0;
-    std::atomic<uint32_t> searchGenerationShared_{0};
     bool searchDone_ = false;
     std::vector<SearchHit> searchHits_;
 
@@ -374,10 +316,5 @@ private:
     uint32_t reopenUid_ = 0;
     bool shutDown_ = false;
 };
-
-// Keys of the caches and unread counts: "account|mailbox" and
-// "account|mailbox|uid".
-[[nodiscard]] std::string FolderKey(uint32_t account, std::string_view mailbox);
-[[nodiscard]] std::string BodyKey(uint32_t account, std::string_view mailbox, uint32_t uid);
 
 } // namespace postern

@@ -118,7 +118,7 @@ int RunCheck(const Arguments& args)
     std::u16string firstError;
     bool quiet = false;
     while (!quiet) {
-        app.Jobs().EnqueueNormal([&port] { port.Post(std::make_unique<QuietMarker>()); });
+        app.Lanes().Normal([&port](MailWorker&) { port.Post(std::make_unique<QuietMarker>()); });
         bool others = false;
         for (;;) {
             std::unique_ptr<ResultRecord> record = port.Next(deadline);

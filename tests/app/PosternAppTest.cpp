@@ -229,17 +229,17 @@ TEST(PosternApp, WorkerTextsBecomeTheStatusLineAndErrorsAreMarked)
     ASSERT_TRUE(started.Start());
     PosternApp& app = started.app;
 
-    app.Jobs().EnqueueNormal([&app] { app.PostStatus(u"Connecting to imap.example.test\u2026"); });
+    app.Lanes().Normal([](MailWorker& worker) { worker.PostStatus(u"Connecting to imap.example.test\u2026"); });
     ASSERT_TRUE(started.HandleUntil(RecordKind::StatusText));
     EXPECT_EQ(app.StatusText(), u"Connecting to imap.example.test\u2026");
     EXPECT_EQ(started.port.Repaints(), 1);
 
-    app.Jobs().EnqueueNormal([&app] { app.PostError(u"server said: NO [AUTHENTICATIONFAILED]"); });
+    app.Lanes().Normal([](MailWorker& worker) { worker.PostError(u"server said: NO [AUTHENTICATIONFAILED]"); });
     ASSERT_TRUE(started.HandleUntil(RecordKind::ErrorText));
     EXPECT_EQ(app.StatusText(), u"\u26A0 server said: NO [AUTHENTICATIONFAILED]");
 
     // A job that breaks in an unforeseen way is reported like a failed one.
-    app.Jobs().EnqueueNormal([] { throw std::runtime_error("out of memory"); });
+    app.Lanes().Normal([](MailWorker&) { throw std::runtime_error("out of memory"); });
     ASSERT_TRUE(started.HandleUntil(RecordKind::ErrorText));
     EXPECT_EQ(app.StatusText(), u"\u26A0 Background job failed: out of memory");
     EXPECT_EQ(started.port.Repaints(), 3);
@@ -289,9 +289,9 @@ TEST(PosternApp, AnAddedAccountReachesTheWorkerBeforeAnyJobQueuedForIt)
     app.HandleRecord(std::make_unique<AccountAddedRecord>()); // a repeat changes nothing
     EXPECT_EQ(app.AccountCount(), 2u);
 
-    app.Jobs().EnqueueNormal([&app] {
-        const size_t count = app.WorkerAccountCount();
-        app.PostStatus(u"seen: " + Utf8ToUtf16(std::to_string(count) + " " + app.WorkerAccount(count - 1).email));
+    app.Lanes().Normal([](MailWorker& worker) {
+        const size_t count = worker.AccountCount();
+        worker.PostStatus(u"seen: " + Utf8ToUtf16(std::to_string(count) + " " + worker.Account(count - 1).email));
     });
     // The new account's folder-list job runs first and says what it does.
     for (int i = 0; i < 10 && app.StatusText().rfind(u"seen: ", 0) != 0; ++i)

@@ -111,8 +111,7 @@ TEST(RtfToHtml, MalformedEndsCleanly)
 
 std::string Fixture(const std::string& name)
 {
-    const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
-    const std::filesystem::path path = test::HostPath((here / "rtf-fixtures" / name).generic_string());
+    const std::filesystem::path path = test::TestSourcePath("compose/rtf-fixtures/" + name);
     std::string bytes;
     std::string error;
     EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;

@@ -39,4 +39,9 @@ std::filesystem::path HostPath(const std::string& unixPath)
     return std::filesystem::path(unixPath);
 }
 
+std::filesystem::path TestSourcePath(const std::string& relative)
+{
+    return HostPath(std::string(POSTERN_TESTS_SOURCE_DIR) + "/" + relative);
+}
+
 } // namespace postern::test

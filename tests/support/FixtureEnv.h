@@ -22,6 +22,10 @@ namespace postern::test {
 // on the Z: drive under Wine.
 [[nodiscard]] std::filesystem::path HostPath(const std::string& unixPath);
 
+// A file of the tests' source tree ("compose/rtf-fixtures/plain.rtf"), as
+// this process must spell it.
+[[nodiscard]] std::filesystem::path TestSourcePath(const std::string& relative);
+
 } // namespace postern::test
 
 // Skips the current test when the fixture is not running (a developer's

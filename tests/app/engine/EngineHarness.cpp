@@ -186,7 +186,7 @@ void Engine::Handle(std::unique_ptr<ResultRecord> record)
 void Engine::AfterQueuedJobs()
 {
     auto gate = std::make_shared<Gate>();
-    app.Jobs().EnqueueNormal([gate] { gate->Open(); });
+    app.Lanes().Normal([gate](MailWorker&) { gate->Open(); });
     EXPECT_TRUE(gate->Wait());
 }
 

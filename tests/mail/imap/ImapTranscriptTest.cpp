@@ -128,7 +128,7 @@ const struct {
 
 std::filesystem::path TranscriptDir()
 {
-    return HostPath(std::filesystem::path(__FILE__).parent_path().generic_string()) / "transcripts";
+    return TestSourcePath("mail/imap/transcripts");
 }
 
 TEST(ImapTranscript, Replay)

@@ -1,16 +1,14 @@
-// Filtering the list as the user types, and the search across every folder
-// of every account that Enter starts. The search runs folder by folder on the
-// worker, posts its hits as it goes, gives way to interactive work by
-// queueing its own continuation, and stops at its next step once the user
-// has typed something else (the generation changed).
-#include "app/PosternApp.h"
+// The search across every folder of every account that Enter starts in the
+// filter box. It runs folder by folder, posts its hits as it goes, gives way
+// to interactive work by queueing its own continuation, and stops at its next
+// step once the user has typed something else (the generation changed).
+#include "app/MailWorker.h"
 
-#include "ui/SearchQuery.h"
+#include "app/WorkerLanes.h"
 #include "mail/ImapMailbox.h"
 #include "mail/ModifiedUtf7.h"
 #include "platform/Charset.h"
-#include "ui/ListModel.h"
-#include "ui/StatusText.h"
+#include "ui/SearchQuery.h"
 
 #include <algorithm>
 
@@ -66,51 +64,21 @@ std::string UidSet(const std::vector<uint32_t>& uids)
 
 } // namespace
 
-void PosternApp::FilterChanged(std::u16string_view text)
+void MailWorker::WSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex,
+                         size_t hitCount)
 {
-    if (!ChangeFilter(list_, text))
-        return;
-    searchGenerationShared_.store(++searchGeneration_);
-    if (text.empty()) {
-        searchHits_.clear();
-        EmptyReadingPane();
-    }
-    if (ui_) {
-        ui_->ScrollToRow(-1);
-        ui_->Repaint();
-    }
-}
-
-void PosternApp::StartGlobalSearch()
-{
-    if (list_.filterText.empty())
-        return;
-    const uint32_t generation = ++searchGeneration_;
-    searchGenerationShared_.store(generation);
-    searchHits_.clear();
-    searchDone_ = false;
-    ShowStatus(u"Searching all folders\u2026");
-    jobs_.EnqueueNormal([this, generation, query = Utf16ToUtf8(list_.filterText)] {
-        WSearch(generation, query, 0, 0, 0);
-    });
-}
-
-void PosternApp::WSearch(uint32_t generation, std::string query, size_t account, size_t folderIndex,
-                           size_t hitCount)
-{
-    auto current = [&] { return searchGenerationShared_.load() == generation; };
+    auto current = [&] { return generations_.search && generations_.search->load() == generation; };
     auto post = [this, generation](std::vector<SearchHit> hits, bool done) {
         auto batch = std::make_unique<SearchBatch>();
         batch->generation = generation;
         batch->done = done;
         batch->hits = std::move(hits);
-        if (ui_)
-            ui_->Post(std::move(batch));
+        Post(std::move(batch));
     };
     if (!current())
         return;
     const std::string criteria = ImapSearchCriteria(query);
-    for (size_t a = account; !criteria.empty() && a < workerAccounts_.size() && hitCount <= kEnoughHits; ++a) {
+    for (size_t a = account; !criteria.empty() && a < accounts_.size() && hitCount <= kEnoughHits; ++a) {
         if (!current())
             return;
         std::string error;
@@ -122,10 +90,10 @@ void PosternApp::WSearch(uint32_t generation, std::string query, size_t account,
         for (size_t f = a == account ? folderIndex : 0; f < folders.size() && hitCount <= kEnoughHits; ++f) {
             if (!current())
                 return;
-            if (jobs_.PriorityWaiting()) {
+            if (lanes_.PriorityWaiting()) {
                 // Interactive work goes first; the search resumes here.
-                jobs_.EnqueueNormal([this, generation, query, a, f, hitCount] {
-                    WSearch(generation, query, a, f, hitCount);
+                lanes_.Normal([generation, query, a, f, hitCount](MailWorker& worker) {
+                    worker.WSearch(generation, query, a, f, hitCount);
                 });
                 return;
             }
@@ -161,31 +129,6 @@ void PosternApp::WSearch(uint32_t generation, std::string query, size_t account,
     }
     if (current())
         post({}, true);
-}
-
-void PosternApp::OnSearchBatch(SearchBatch& batch)
-{
-    if (batch.generation != searchGeneration_)
-        return;
-    list_.searchResults = true;
-    for (SearchHit& hit : batch.hits)
-        searchHits_.push_back(std::move(hit));
-    if (batch.done)
-        searchDone_ = true;
-    std::stable_sort(searchHits_.begin(), searchHits_.end(),
-                     [](const SearchHit& a, const SearchHit& b) { return a.header.date > b.header.date; });
-    std::vector<MessageRow> rows;
-    rows.reserve(searchHits_.size());
-    for (const SearchHit& hit : searchHits_) {
-        MessageRow row = BuildRow(static_cast<uint32_t>(std::max(hit.account, 0)), hit.mailbox, hit.header);
-        row.folderLabel = Utf8ToUtf16(hit.folderLabel);
-        rows.push_back(std::move(row));
-    }
-    ShowSearchHits(list_, std::move(rows));
-    SelectOnly(list_, list_.currentRow);
-    list_.statusText = SearchStatusText(list_.viewRows.size(), searchDone_);
-    if (ui_)
-        ui_->Repaint();
 }
 
 } // namespace postern

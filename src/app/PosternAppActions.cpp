@@ -5,7 +5,6 @@
 #include "app/PosternApp.h"
 
 #include "app/AttachmentFile.h"
-#include "mail/ImapMailbox.h"
 #include "mail/SmtpClient.h"
 #include "platform/Charset.h"
 #include "ui/ListModel.h"
@@ -40,18 +39,6 @@ bool OwnMessageSeen(const MessageRow& row, const std::string& mailbox)
 
 // --- unread state ----------------------------------------------------------------
 
-void PosternApp::AdjustUnread(uint32_t account, const std::string& mailbox, int32_t delta)
-{
-    if (account >= inboxUnread_.size())
-        return;
-    uint32_t& count = IsInboxOf(account, mailbox) ? inboxUnread_[account]
-                                                  : folderUnread_[FolderKey(account, mailbox)];
-    if (delta < 0)
-        count -= std::min(count, static_cast<uint32_t>(-delta));
-    else
-        count += static_cast<uint32_t>(delta);
-}
-
 bool PosternApp::IsRowMessage(const MessageRow& row, uint32_t account, const std::string& mailbox, uint32_t uid) const
 {
     return row.account == account && row.header.uid == uid && MailboxOfRow(row) == mailbox;
@@ -74,15 +61,16 @@ void PosternApp::SetSeenEverywhere(const MessageRef& message, bool seen)
     // shown here: only the same account, mailbox and UID is the same message.
     SetSeenOn(list_.allRows, message, seen);
     SetSeenOn(list_.viewRows, message, seen);
-    if (UnifiedShown() && message.account < inboxHeaders_.size() && IsInboxOf(message.account, message.mailbox))
-        for (MessageHeader& header : inboxHeaders_[message.account])
+    if (rail_.UnifiedShown() && message.account < caches_.AccountCount()
+        && rail_.IsInboxOf(message.account, message.mailbox))
+        for (MessageHeader& header : caches_.InboxHeaders(message.account))
             if (header.uid == message.uid)
                 header.seen = seen;
 }
 
 void PosternApp::MarkRead(int32_t row, bool read)
 {
-    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size() || !CurrentItem())
+    if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size() || !rail_.CurrentItem())
         return;
     const MessageRow& target = list_.viewRows[static_cast<size_t>(row)];
     if (target.header.seen == read)
@@ -100,26 +88,20 @@ void PosternApp::MarkRead(int32_t row, bool read)
     }
     for (const MessageRef& message : changed) {
         SetSeenEverywhere(message, read);
-        AdjustUnread(message.account, message.mailbox, read ? -1 : 1);
+        rail_.AdjustUnread(message.account, message.mailbox, read ? -1 : 1);
     }
     MessageRow& marked = list_.viewRows[static_cast<size_t>(row)];
     marked.header.seen = read;
     for (ConversationMember& member : marked.members)
         member.seen = read;
-    jobs_.EnqueueNormal([this, changed = std::move(changed), read] {
-        for (const MessageRef& message : changed) {
-            std::string error; // silent: the next load shows the server's state
-            if (SelectMailbox(message.account, message.mailbox, error))
-                (void)StoreFlag(sessions_[message.account], message.uid, "\\Seen", read, error);
-        }
-    });
+    lanes_.Normal([changed = std::move(changed), read](MailWorker& worker) { worker.WStoreSeen(changed, read); });
     UpdateTray();
     UpdateStatusText(list_);
     if (ui_)
         ui_->Repaint();
 }
 
-std::vector<PosternApp::MessageRef> PosternApp::MarkSeenOnOpen(int32_t row)
+std::vector<MessageRef> PosternApp::MarkSeenOnOpen(int32_t row)
 {
     std::vector<MessageRef> targets;
     const MessageRow& opened = list_.viewRows[static_cast<size_t>(row)];
@@ -131,7 +113,7 @@ std::vector<PosternApp::MessageRef> PosternApp::MarkSeenOnOpen(int32_t row)
         targets.push_back({opened.account, MailboxOfRow(opened), opened.header.uid, true});
     }
     for (const MessageRef& target : targets) {
-        AdjustUnread(target.account, target.mailbox, -1);
+        rail_.AdjustUnread(target.account, target.mailbox, -1);
         SetSeenEverywhere(target, true);
     }
     MessageRow& shown = list_.viewRows[static_cast<size_t>(row)];
@@ -143,48 +125,34 @@ std::vector<PosternApp::MessageRef> PosternApp::MarkSeenOnOpen(int32_t row)
 
 void PosternApp::MarkFolderRead(int32_t index)
 {
-    if (index < 0 || static_cast<size_t>(index) >= railItems_.size())
+    const RailItem* chosen = rail_.Item(index);
+    if (!chosen || chosen->isAccount || chosen->lockedView)
         return;
-    const RailItem item = railItems_[static_cast<size_t>(index)];
-    if (item.isAccount || item.lockedView)
-        return;
+    const RailItem item = *chosen;
     std::vector<std::pair<uint32_t, std::string>> targets;
     if (item.unified) {
-        for (size_t account = 0; account < inboxName_.size(); ++account)
-            if (!inboxName_[account].empty())
-                targets.emplace_back(static_cast<uint32_t>(account), inboxName_[account]);
+        for (size_t account = 0; account < rail_.AccountCount(); ++account)
+            if (!rail_.InboxName(account).empty())
+                targets.emplace_back(static_cast<uint32_t>(account), rail_.InboxName(account));
     } else {
         targets.emplace_back(static_cast<uint32_t>(item.account), item.path);
     }
-    const RailItem* current = CurrentItem();
+    const RailItem* current = rail_.CurrentItem();
     for (const auto& [account, mailbox] : targets) {
-        if (IsInboxOf(account, mailbox)) {
-            inboxUnread_[account] = 0;
-            for (MessageHeader& header : inboxHeaders_[account])
+        rail_.SetUnread(account, mailbox, 0);
+        if (rail_.IsInboxOf(account, mailbox) && account < caches_.AccountCount())
+            for (MessageHeader& header : caches_.InboxHeaders(account))
                 header.seen = true;
-        } else {
-            folderUnread_[FolderKey(account, mailbox)] = 0;
-        }
         for (MessageRow& row : list_.allRows) {
             const std::string& rowMailbox = row.mailbox.empty() && current ? current->path : row.mailbox;
             if (row.account == account && rowMailbox == mailbox)
                 row.header.seen = true;
         }
-        jobs_.EnqueuePriority([this, account = account, mailbox = mailbox] {
-            std::string error;
-            uint32_t count = 0;
-            if (!SelectCounting(account, mailbox, count, error) || !MarkAllSeen(sessions_[account], error)) {
-                PostError(Utf8ToUtf16(error));
-                return;
-            }
-            auto result = std::make_unique<UnreadCount>();
-            result->account = static_cast<int>(account);
-            result->mailbox = mailbox;
-            if (ui_)
-                ui_->Post(std::move(result));
+        lanes_.Priority([account = account, mailbox = mailbox](MailWorker& worker) {
+            worker.WMarkFolderSeen(account, mailbox);
         });
     }
-    if (UnifiedShown()) {
+    if (rail_.UnifiedShown()) {
         RebuildUnified(true);
     } else if (!lockedViewShown_ && !list_.searchResults) {
         const RowKey key = KeyOfRow(list_, list_.currentRow);
@@ -212,11 +180,12 @@ std::vector<int32_t> PosternApp::ActedRows() const
 void PosternApp::RemoveMessage(const MessageRef& ref)
 {
     if (ref.wasUnread)
-        AdjustUnread(ref.account, ref.mailbox, -1);
-    // inboxHeaders_ holds only the inboxes, allRows only the current folder:
-    // a hit from elsewhere with the same UID is another message.
-    if (UnifiedShown() && ref.account < inboxHeaders_.size() && IsInboxOf(ref.account, ref.mailbox))
-        std::erase_if(inboxHeaders_[ref.account], [&](const MessageHeader& header) { return header.uid == ref.uid; });
+        rail_.AdjustUnread(ref.account, ref.mailbox, -1);
+    // The inbox cache holds only the inboxes, allRows only the current
+    // folder: a hit from elsewhere with the same UID is another message.
+    if (rail_.UnifiedShown() && ref.account < caches_.AccountCount() && rail_.IsInboxOf(ref.account, ref.mailbox))
+        std::erase_if(caches_.InboxHeaders(ref.account),
+                      [&](const MessageHeader& header) { return header.uid == ref.uid; });
     std::erase_if(list_.allRows,
                   [&](const MessageRow& row) { return IsRowMessage(row, ref.account, ref.mailbox, ref.uid); });
 }
@@ -240,7 +209,7 @@ void PosternApp::RemoveRowsFromView(const std::vector<int32_t>& rows)
 
 void PosternApp::DeleteSelected()
 {
-    if (!CurrentItem())
+    if (!rail_.CurrentItem())
         return;
     const std::vector<int32_t> rows = ActedRows();
     std::vector<int32_t> deleted;
@@ -263,22 +232,7 @@ void PosternApp::DeleteSelected()
     }
     for (const MessageRef& record : records) {
         RemoveMessage(record);
-        jobs_.EnqueuePriority([this, record] {
-            std::string error;
-            if (!SelectMailbox(record.account, record.mailbox, error)) {
-                PostError(Utf8ToUtf16(error));
-                return;
-            }
-            // Outside the trash a copy stays there; inside it (or without
-            // one) the message is gone for good.
-            const std::string& trash = trashFolder_[record.account];
-            if (!trash.empty() && trash != record.mailbox)
-                (void)CopyMessage(sessions_[record.account], record.uid, trash, error);
-            if (DeleteMessage(sessions_[record.account], record.uid, error))
-                PostStatus(u"Deleted.");
-            else
-                PostError(Utf8ToUtf16(error));
-        });
+        lanes_.Priority([record](MailWorker& worker) { worker.WDelete(record); });
     }
     RemoveRowsFromView(deleted);
     if (locked > 0)
@@ -289,11 +243,10 @@ void PosternApp::DeleteSelected()
 
 void PosternApp::MoveSelectionToFolder(int32_t index)
 {
-    if (index < 0 || static_cast<size_t>(index) >= railItems_.size())
+    const RailItem* chosen = rail_.Item(index);
+    if (!chosen || !IsOpenableFolder(*chosen))
         return;
-    const RailItem target = railItems_[static_cast<size_t>(index)];
-    if (!IsOpenableFolder(target))
-        return;
+    const RailItem target = *chosen;
     const auto targetAccount = static_cast<uint32_t>(target.account);
     const std::vector<int32_t> rows = ActedRows();
     std::vector<int32_t> moved;
@@ -318,27 +271,9 @@ void PosternApp::MoveSelectionToFolder(int32_t index)
     }
     for (const MessageRef& record : records) {
         if (record.wasUnread)
-            AdjustUnread(targetAccount, target.path, 1);
+            rail_.AdjustUnread(targetAccount, target.path, 1);
         RemoveMessage(record);
-        jobs_.EnqueuePriority([this, record, destination = target.path] {
-            std::string error;
-            if (!SelectMailbox(record.account, record.mailbox, error)
-                || !MoveMessage(sessions_[record.account], record.uid, destination, error)) {
-                PostError(Utf8ToUtf16(error));
-                return;
-            }
-            if (destination == selectedMailbox_[record.account])
-                return;
-            uint32_t unseen = 0;
-            if (!CountUnseen(sessions_[record.account], destination, unseen, error))
-                return;
-            auto result = std::make_unique<UnreadCount>();
-            result->account = static_cast<int>(record.account);
-            result->mailbox = destination;
-            result->count = unseen;
-            if (ui_)
-                ui_->Post(std::move(result));
-        });
+        lanes_.Priority([record, destination = target.path](MailWorker& worker) { worker.WMove(record, destination); });
     }
     RemoveRowsFromView(moved);
     char count[32];

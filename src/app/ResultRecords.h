@@ -5,6 +5,7 @@
 // data, never pointers into state another thread may change.
 #pragma once
 
+#include "compose/SendRequest.h"
 #include "mail/FolderInfo.h"
 #include "mail/MessageBuilder.h"
 #include "mail/MessageHeader.h"
@@ -121,20 +122,8 @@ struct RefreshTokenRecord : RecordOf<RecordKind::RefreshToken> {
 // identifies the window to answer with a SendResult; the core never looks
 // inside it.
 struct SendRequestRecord : RecordOf<RecordKind::SendRequest> {
-    int account = -1;
     uint64_t composeWindow = 0;
-    std::string to;
-    std::string cc;
-    std::string subject;
-    std::string textBody;
-    std::string htmlBody;
-    std::string inReplyTo;
-    std::string references;
-    std::vector<OutgoingAttachment> attachments;
-    uint32_t answeredUid = 0; // 0 when the message answers nothing
-    // The folder of the answered message: the same UID names another
-    // message in every other folder.
-    std::string answeredMailbox;
+    SendRequest request;
 };
 
 struct SendResult : RecordOf<RecordKind::SendResult> {

@@ -274,7 +274,9 @@ void PosternApp::HandleRecord(std::unique_ptr<ResultRecord> record)
         OnIdleActivity(RecordAs<IdleActivityRecord>(*record)->account);
         break;
     case RecordKind::SendResult:
-        // Answers go to compose windows, never to the main window.
+    case RecordKind::SignInResult:
+    case RecordKind::DetectionResult:
+        // Answers go to compose windows and dialogs, never to the main window.
         break;
     }
 }

@@ -66,29 +66,23 @@ TEST(SendRequest, NewMessageIsTheFieldsTrimmedWithTheEditorHtmlWrapped)
     EXPECT_EQ(r.answeredMailbox, "");
 }
 
-TEST(SendRequest, ReplyAppendsTheQuotationsAndNamesTheAnsweredMessage)
+TEST(SendRequest, RepliesAndForwardsAppendTheirQuotationsAndOnlyRepliesAnswer)
 {
-    const ComposeRequest opened = BuildReplyRequest(Source(), "Projects", 42, kAccount, false);
-    const SendRequest r = Built(opened, Fields(u"anna@x.org"));
-    EXPECT_EQ(r.accountIndex, 2);
-    EXPECT_EQ(r.message.textBody, "Thanks, see you\r\n\r\n\r\n" + opened.quoteText);
-    EXPECT_EQ(r.message.htmlBody, "<html><body>" + RtfToHtml(kRtf) + "<br><br>" + opened.quoteHtml + "</body></html>");
-    EXPECT_EQ(r.message.inReplyTo, "<m1@x.org>");
-    EXPECT_EQ(r.message.references, "<m1@x.org>");
-    EXPECT_EQ(r.answeredUid, 42u);
-    EXPECT_EQ(r.answeredMailbox, "Projects");
-}
-
-TEST(SendRequest, ForwardQuotesButAnswersNothing)
-{
-    const ComposeRequest opened = BuildForwardRequest(Source(), kAccount);
-    const SendRequest r = Built(opened, Fields(u"cy@x.org"));
-    EXPECT_EQ(r.message.textBody, "Thanks, see you\r\n\r\n\r\n" + opened.quoteText);
-    EXPECT_NE(r.message.htmlBody.find("<br><br>" + opened.quoteHtml + "</body></html>"), std::string::npos);
-    EXPECT_EQ(r.message.inReplyTo, "");
-    EXPECT_EQ(r.message.references, "");
-    EXPECT_EQ(r.answeredUid, 0u);
-    EXPECT_EQ(r.answeredMailbox, "");
+    const ComposeRequest reply = BuildReplyRequest(Source(), "Projects", 42, kAccount, false);
+    const ComposeRequest forward = BuildForwardRequest(Source(), kAccount);
+    for (const ComposeRequest* opened : {&reply, &forward}) {
+        const bool isReply = opened == &reply;
+        SCOPED_TRACE(isReply ? "reply" : "forward");
+        const SendRequest r = Built(*opened, Fields(u"anna@x.org"));
+        EXPECT_EQ(r.accountIndex, 2);
+        EXPECT_EQ(r.message.textBody, "Thanks, see you\r\n\r\n\r\n" + opened->quoteText);
+        EXPECT_EQ(r.message.htmlBody,
+                  "<html><body>" + RtfToHtml(kRtf) + "<br><br>" + opened->quoteHtml + "</body></html>");
+        EXPECT_EQ(r.message.inReplyTo, isReply ? "<m1@x.org>" : "");
+        EXPECT_EQ(r.message.references, isReply ? "<m1@x.org>" : "");
+        EXPECT_EQ(r.answeredUid, isReply ? 42u : 0u);
+        EXPECT_EQ(r.answeredMailbox, isReply ? "Projects" : "");
+    }
 }
 
 TEST(SendRequest, ToWithoutAnAddressIsRefusedAndNothingIsFilled)

@@ -212,7 +212,7 @@ bool SignInInteractive(const SignInOptions& options, const std::string& clientId
     }
 
     std::string code;
-    if (!listener.ReceiveCode(state, options.browserWaitMs, options.redirectReadMs, code, error))
+    if (!listener.ReceiveCode(state, options.browserWaitMs, options.redirectReadMs, code, error, options.cancelled))
         return false;
 
     const std::string body = "client_id=" + UrlEncode(clientId) + "&client_secret=" + UrlEncode(clientSecret)

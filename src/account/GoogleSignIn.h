@@ -59,6 +59,9 @@ struct SignInOptions {
     BrowserOpener openBrowser;        // empty: the system's default browser
     uint32_t browserWaitMs = 180000;  // for the user to get through consent
     uint32_t redirectReadMs = 10000;  // for the redirect request, once connected
+    // Asked while waiting for the browser; true gives up at once with
+    // "sign-in cancelled" (the window that asked has closed). Empty: never.
+    std::function<bool()> cancelled;
 };
 
 // Blocks up to browserWaitMs plus the token request's time-outs.

@@ -136,10 +136,32 @@ void LoopbackListener::Close()
 }
 
 bool LoopbackListener::ReceiveCode(std::string_view expectedState, uint32_t waitMs, uint32_t readMs,
-                                   std::string& code, std::string& error)
+                                   std::string& code, std::string& error, const std::function<bool()>& cancelled)
 {
     std::unique_ptr<ByteStream> connection;
-    const int accepted = listener.Accept(waitMs, readMs, connection, error);
+    int accepted = 0;
+    if (!cancelled) {
+        accepted = listener.Accept(waitMs, readMs, connection, error);
+    } else {
+        // Waiting in short slices lets a closed dialog end the wait at once
+        // instead of holding the port open for minutes.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+        for (;;) {
+            if (cancelled()) {
+                listener.Close();
+                error = "sign-in cancelled";
+                return false;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            const auto slice = static_cast<uint32_t>(left.count() < kCancelPollMs ? left.count() : kCancelPollMs);
+            accepted = listener.Accept(slice, readMs, connection, error);
+            if (accepted != 0)
+                break;
+        }
+    }
     listener.Close();
     if (accepted == 0) {
         error = "timed out waiting for the browser sign-in";

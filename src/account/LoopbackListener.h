@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,9 @@ inline constexpr std::size_t kMaxRedirectRequest = 8192;
 
 // How long an accepted connection may take to deliver its request.
 inline constexpr uint32_t kRedirectReadMs = 10000;
+
+// How often a wait for the browser checks whether it was cancelled.
+inline constexpr uint32_t kCancelPollMs = 200;
 
 // The value of name in a query string ("a=1&b=2"), %XX and "+" decoded;
 // empty when absent. A name matches only at the start or after "&".
@@ -43,9 +47,12 @@ public:
 
     // Waits up to waitMs for the browser, accepts one connection and closes
     // the listener, reads at most kMaxRedirectRequest bytes within readMs,
-    // answers the browser and hands back the code.
+    // answers the browser and hands back the code. While waiting, cancelled
+    // (when given) is asked every kCancelPollMs; true closes the listener
+    // and fails with "sign-in cancelled".
     [[nodiscard]] bool ReceiveCode(std::string_view expectedState, uint32_t waitMs, uint32_t readMs,
-                                   std::string& code, std::string& error);
+                                   std::string& code, std::string& error,
+                                   const std::function<bool()>& cancelled = {});
 
     void Close();
 

@@ -133,11 +133,12 @@ void MailWorker::WSend(SendRequestRecord& request)
         if (ui_)
             ui_->PostSendResult(request.composeWindow, std::move(result));
     };
-    if (request.account < 0 || static_cast<size_t>(request.account) >= accounts_.size()) {
+    const SendRequest& send = request.request;
+    if (send.accountIndex < 0 || static_cast<size_t>(send.accountIndex) >= accounts_.size()) {
         answer(false, "The account no longer exists.");
         return;
     }
-    const auto index = static_cast<size_t>(request.account);
+    const auto index = static_cast<size_t>(send.accountIndex);
     std::string error;
     // A Google account signs in to SMTP with the same access token, so it
     // has to be fresh before the submission starts.
@@ -148,22 +149,13 @@ void MailWorker::WSend(SendRequestRecord& request)
     }
     const AccountConfig& account = accounts_[index];
 
-    OutgoingMessage message;
-    message.to = request.to;
-    message.cc = request.cc;
-    message.subject = request.subject;
-    message.textBody = request.textBody;
-    message.htmlBody = request.htmlBody;
-    message.attachments = std::move(request.attachments);
-    message.inReplyTo = request.inReplyTo;
-    message.references = request.references;
-    const std::string text = BuildMessage(account.displayName, account.email, message);
-    Contacts().RecordAddresses(request.to);
-    Contacts().RecordAddresses(request.cc);
+    const std::string text = BuildMessage(account.displayName, account.email, send.message);
+    Contacts().RecordAddresses(send.message.to);
+    Contacts().RecordAddresses(send.message.cc);
 
     PostStatus(u"Sending\u2026");
-    std::vector<std::string> recipients = ExtractAddresses(request.to);
-    for (std::string& address : ExtractAddresses(request.cc))
+    std::vector<std::string> recipients = ExtractAddresses(send.message.to);
+    for (std::string& address : ExtractAddresses(send.message.cc))
         recipients.push_back(std::move(address));
     SmtpClient smtp;
     if (!smtp.Submit(SmtpLogin(account), account.email, recipients, text, error)) {
@@ -178,9 +170,8 @@ void MailWorker::WSend(SendRequestRecord& request)
         (void)AppendMessage(sessions_[index], sent, text, "\\Seen", ignored);
     // The UID only means something in its own folder, so the flag is set
     // only where that folder is known and selected.
-    if (request.answeredUid != 0 && !request.answeredMailbox.empty()
-        && SelectMailbox(index, request.answeredMailbox, ignored))
-        (void)StoreFlag(sessions_[index], request.answeredUid, "\\Answered", true, ignored);
+    if (send.answeredUid != 0 && !send.answeredMailbox.empty() && SelectMailbox(index, send.answeredMailbox, ignored))
+        (void)StoreFlag(sessions_[index], send.answeredUid, "\\Answered", true, ignored);
 
     answer(true, std::string());
     PostStatus(u"Message sent.");

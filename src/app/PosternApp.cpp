@@ -34,6 +34,7 @@ bool PosternApp::LoadSettings()
 void PosternApp::AttachUi(UiPort& ui)
 {
     ui_ = &ui;
+    accountSetup_ = std::make_unique<AccountSetupTasks>(ui, options_.detection, options_.signIn);
 }
 
 std::filesystem::path PosternApp::DataFile(const char* name) const
@@ -124,6 +125,7 @@ void PosternApp::Shutdown()
         return;
     shutDown_ = true;
     StopWatchers();
+    accountSetup_.reset(); // cancels what a dialog left running
     // The running job completes, queued jobs are dropped, sessions sign out.
     lanes_.Stop();
     std::string ignored; // nothing to tell the user any more
@@ -259,7 +261,9 @@ void PosternApp::HandleRecord(std::unique_ptr<ResultRecord> record)
         OnIdleActivity(RecordAs<IdleActivityRecord>(*record)->account);
         break;
     case RecordKind::SendResult:
-        // Answers go to compose windows, never to the main window.
+    case RecordKind::SignInResult:
+    case RecordKind::DetectionResult:
+        // Answers go to compose windows and dialogs, never to the main window.
         break;
     }
 }

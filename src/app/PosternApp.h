@@ -12,8 +12,10 @@
 // RailModel and MailCaches.
 #pragma once
 
+#include "account/Autodetect.h"
 #include "account/GoogleSignIn.h"
 #include "account/Settings.h"
+#include "app/AccountSetupTasks.h"
 #include "app/IdleWatcher.h"
 #include "app/LockList.h"
 #include "app/MailCaches.h"
@@ -60,6 +62,7 @@ enum class SizeChange { restored, minimized, maximized, other };
 // sign-in at loopback and leave the watchers out where they only add noise.
 struct EngineOptions {
     SignInOptions signIn;
+    AutodetectSeams detection;
     bool startWatchers = true;
 };
 
@@ -117,6 +120,10 @@ public:
     // afterwards; false (with the reason) when the file could not be saved,
     // and then nothing changed on disk.
     [[nodiscard]] bool RemoveAccount(size_t account, std::string& error);
+
+    // Detection and sign-in for the account dialog, off the UI thread (after
+    // AttachUi).
+    [[nodiscard]] AccountSetupTasks& AccountSetup() { return *accountSetup_; }
 
     // --- window events (UI thread) ----------------------------------------
     void SetScale(float scale) { scale_ = scale; }
@@ -299,6 +306,7 @@ private:
     bool lockedViewShown_ = false;
     int32_t trayShownTotal_ = -1;
     std::vector<std::unique_ptr<IdleWatcher>> idleWatchers_;
+    std::unique_ptr<AccountSetupTasks> accountSetup_;
     // Accounts the worker has been given; the per-account lists above may
     // grow sooner (a folder list arriving for any account grows them).
     size_t accountsStarted_ = 0;

@@ -179,18 +179,8 @@ void PosternApp::UpdateTray()
 void PosternApp::QueueSend(SendRequestRecord& request)
 {
     auto job = std::make_shared<SendRequestRecord>();
-    job->account = request.account;
     job->composeWindow = request.composeWindow;
-    job->to = std::move(request.to);
-    job->cc = std::move(request.cc);
-    job->subject = std::move(request.subject);
-    job->textBody = std::move(request.textBody);
-    job->htmlBody = std::move(request.htmlBody);
-    job->inReplyTo = std::move(request.inReplyTo);
-    job->references = std::move(request.references);
-    job->attachments = std::move(request.attachments);
-    job->answeredUid = request.answeredUid;
-    job->answeredMailbox = std::move(request.answeredMailbox);
+    job->request = std::move(request.request);
     lanes_.Normal([job](MailWorker& worker) { worker.WSend(*job); });
 }
 

@@ -5,6 +5,9 @@
 // data, never pointers into state another thread may change.
 #pragma once
 
+#include "account/Autodetect.h"
+#include "account/GoogleSignIn.h"
+#include "compose/SendRequest.h"
 #include "mail/FolderInfo.h"
 #include "mail/MessageBuilder.h"
 #include "mail/MessageHeader.h"
@@ -32,10 +35,13 @@ enum class RecordKind : uint32_t {
     SearchBatch = 11,
     Conversation = 12,
     IdleActivity = 41,
+    // Posted to the account dialog by its sign-in and detection threads.
+    SignInResult = 60,
+    DetectionResult = 61,
 };
 
 inline constexpr uint32_t kFirstRecordOffset = 1;
-inline constexpr uint32_t kLastRecordOffset = 41;
+inline constexpr uint32_t kLastRecordOffset = 61;
 
 [[nodiscard]] constexpr uint32_t RecordOffset(RecordKind kind)
 {
@@ -46,7 +52,9 @@ inline constexpr uint32_t kLastRecordOffset = 41;
 [[nodiscard]] constexpr bool RecordKindFromOffset(uint32_t offset, RecordKind& kind)
 {
     const bool worker = offset >= 1 && offset <= 12;
-    if (!worker && offset != static_cast<uint32_t>(RecordKind::IdleActivity))
+    const bool dialog = offset == static_cast<uint32_t>(RecordKind::SignInResult)
+                        || offset == static_cast<uint32_t>(RecordKind::DetectionResult);
+    if (!worker && !dialog && offset != static_cast<uint32_t>(RecordKind::IdleActivity))
         return false;
     kind = static_cast<RecordKind>(offset);
     return true;
@@ -121,20 +129,8 @@ struct RefreshTokenRecord : RecordOf<RecordKind::RefreshToken> {
 // identifies the window to answer with a SendResult; the core never looks
 // inside it.
 struct SendRequestRecord : RecordOf<RecordKind::SendRequest> {
-    int account = -1;
     uint64_t composeWindow = 0;
-    std::string to;
-    std::string cc;
-    std::string subject;
-    std::string textBody;
-    std::string htmlBody;
-    std::string inReplyTo;
-    std::string references;
-    std::vector<OutgoingAttachment> attachments;
-    uint32_t answeredUid = 0; // 0 when the message answers nothing
-    // The folder of the answered message: the same UID names another
-    // message in every other folder.
-    std::string answeredMailbox;
+    SendRequest request;
 };
 
 struct SendResult : RecordOf<RecordKind::SendResult> {
@@ -172,6 +168,20 @@ struct ConversationResult : RecordOf<RecordKind::Conversation> {
     std::string mailbox;
     uint32_t uid = 0;
     std::vector<ParsedMessage> members; // oldest first
+};
+
+// The end of an interactive Google sign-in the account dialog started.
+struct SignInResultRecord : RecordOf<RecordKind::SignInResult> {
+    bool ok = false;
+    OAuthTokens tokens; // when ok
+    std::string error;  // when not
+};
+
+// The end of a server detection the account dialog started.
+struct DetectionResultRecord : RecordOf<RecordKind::DetectionResult> {
+    bool ok = false;
+    ServerSettings settings; // when ok
+    std::string error;       // when not
 };
 
 } // namespace postern

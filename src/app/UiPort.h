@@ -27,6 +27,11 @@ public:
     // that has closed in the meantime is not touched; the record is freed.
     virtual void PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result) = 0;
 
+    // Any thread. A result for a dialog beside the main window (the account
+    // dialog's detection or sign-in). A dialog that has closed in the
+    // meantime is not touched; the record is freed.
+    virtual void PostDialogResult(uint64_t dialog, std::unique_ptr<ResultRecord> record) = 0;
+
     // UI thread. The window shows state that changed; paint it again.
     virtual void Repaint() = 0;
 

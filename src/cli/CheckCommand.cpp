@@ -32,6 +32,7 @@ class HeadlessPort final : public UiPort {
 public:
     void Post(std::unique_ptr<ResultRecord> record) override { (void)records_.Push(std::move(record)); }
     void PostSendResult(uint64_t, std::unique_ptr<SendResult>) override {}
+    void PostDialogResult(uint64_t, std::unique_ptr<ResultRecord>) override {}
     void Repaint() override {}
     void ShowPage(std::u16string) override {}
     void ScrollToRow(int32_t) override {}

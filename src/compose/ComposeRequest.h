@@ -21,6 +21,9 @@ struct ComposeRequest {
     std::string quoteText;       // appended to the text body at send time
     std::string quoteHtml;       // appended to the HTML body at send time
     uint32_t answeredUid = 0;    // flagged \Answered after sending; 0 = none
+    // The folder of the answered message: the same UID names another
+    // message in every other folder.
+    std::string answeredMailbox;
 };
 
 } // namespace postern

@@ -77,8 +77,8 @@ std::string QuoteBodyText(const ParsedMessage& source)
     return StripTags(source.htmlBody);
 }
 
-ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, const DraftingAccount& account,
-                                 bool replyAll)
+ComposeRequest BuildReplyRequest(const ParsedMessage& source, const std::string& mailbox, uint32_t uid,
+                                 const DraftingAccount& account, bool replyAll)
 {
     ComposeRequest request = StartRequest(account);
     // The decoded From as it stood, name and all. A hostile value may carry
@@ -123,6 +123,7 @@ ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid, cons
     request.inReplyTo = source.messageId;
     request.references = std::string(TrimAsciiSpace(source.references + " " + source.messageId));
     request.answeredUid = uid;
+    request.answeredMailbox = mailbox;
     return request;
 }
 

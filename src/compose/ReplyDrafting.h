@@ -20,8 +20,9 @@ struct DraftingAccount {
     std::string email; // left out of Reply All's Cc
 };
 
-[[nodiscard]] ComposeRequest BuildReplyRequest(const ParsedMessage& source, uint32_t uid,
-                                               const DraftingAccount& account, bool replyAll);
+// The source is the message with this UID in this mailbox of the account.
+[[nodiscard]] ComposeRequest BuildReplyRequest(const ParsedMessage& source, const std::string& mailbox,
+                                               uint32_t uid, const DraftingAccount& account, bool replyAll);
 [[nodiscard]] ComposeRequest BuildForwardRequest(const ParsedMessage& source, const DraftingAccount& account);
 
 // "&", "<" and ">" as entities; quotes are copied.

@@ -14,10 +14,6 @@ constexpr wchar_t kClassName[] = L"PosternMain";
 constexpr wchar_t kTitle[] = L"Postern";
 constexpr int kIconResource = 1;
 
-// The window procedure reaches the one main window through this; until it
-// is set every message goes to DefWindowProcW.
-MainWindow* g_mainWindow = nullptr;
-
 SizeChange SizeChangeOf(WPARAM kind)
 {
     switch (kind) {
@@ -43,42 +39,39 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
     std::string error;
     if (!surface_.CreateFactory(error))
         return 1;
-    g_mainWindow = this;
     if (!Create(instance)) {
-        g_mainWindow = nullptr;
         surface_.Release();
         return 1;
     }
-    port_ = std::make_unique<Win32UiPort>(window_);
+    port_ = std::make_unique<Win32UiPort>(Handle());
     app_.AttachUi(*port_);
 
-    RestoreSavedRect(window_, app_.Settings());
-    UseDarkTitleBar(window_);
-    app_.SetScale(static_cast<float>(GetDpiForWindow(window_)) / 96.0f);
+    RestoreSavedRect(Handle(), app_.Settings());
+    UseDarkTitleBar(Handle());
+    app_.SetScale(static_cast<float>(GetDpiForWindow(Handle())) / 96.0f);
     UseDarkMenus();
     // Made before the window shows: under Wine a frame presented by a swap
     // chain that the first paint itself created can be lost, and the window
     // stays black until something else repaints it.
-    (void)surface_.Prepare(window_);
-    ShowWindow(window_, app_.Settings().maximized ? SW_SHOWMAXIMIZED : showCommand);
+    (void)surface_.Prepare(Handle());
+    ShowWindow(Handle(), app_.Settings().maximized ? SW_SHOWMAXIMIZED : showCommand);
     app_.WindowPlaced();
 
     int exitCode = 0;
     if (app_.StartWorker(error)) {
-        SetTimer(window_, kRefreshTimer, kRefreshTimerMs, nullptr);
-        SetTimer(window_, kAutoSelectTimer, kAutoSelectTimerMs, nullptr);
+        SetTimer(Handle(), kRefreshTimer, kRefreshTimerMs, nullptr);
+        SetTimer(Handle(), kAutoSelectTimer, kAutoSelectTimerMs, nullptr);
         app_.StartAccounts();
         RunMessageLoop();
     } else {
         exitCode = 1;
-        DestroyWindow(window_);
+        DestroyWindow(Handle());
     }
 
     app_.Shutdown(); // joins the worker, then saves the settings
     // Whatever the worker posted before its port closed and nobody took.
     FreeQueuedRecords(nullptr);
     surface_.Release();
-    g_mainWindow = nullptr;
     return exitCode;
 }
 
@@ -87,7 +80,7 @@ bool MainWindow::Create(HINSTANCE instance)
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = WindowProc;
+    windowClass.lpfnWndProc = WindowBase::WindowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -100,14 +93,10 @@ bool MainWindow::Create(HINSTANCE instance)
     // DPI is not known before; the system DPI is the best guess, and a
     // WM_DPICHANGED corrects it.
     const UINT dpi = GetDpiForSystem();
-    const HWND window = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(kDefaultWindowWidth, dpi, 96),
-                                        MulDiv(kDefaultWindowHeight, dpi, 96), nullptr, nullptr, instance,
-                                        nullptr);
-    if (!window)
-        return false;
-    window_ = window;
-    return true;
+    return CreateFor(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                     MulDiv(kDefaultWindowWidth, dpi, 96), MulDiv(kDefaultWindowHeight, dpi, 96), nullptr,
+                     instance)
+           != nullptr;
 }
 
 void MainWindow::RunMessageLoop()
@@ -120,19 +109,6 @@ void MainWindow::RunMessageLoop()
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-}
-
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    MainWindow* self = g_mainWindow;
-    if (!self)
-        return DefWindowProcW(window, message, wParam, lParam);
-    // Messages arrive during CreateWindowExW, before it returns the handle.
-    if (!self->window_)
-        self->window_ = window;
-    if (window != self->window_)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -163,7 +139,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 1; // the whole client area is painted with Direct2D
     case WM_TIMER:
         if (app_.OnTimer(static_cast<unsigned>(wParam)))
-            KillTimer(window_, wParam);
+            KillTimer(Handle(), wParam);
         return 0;
     default:
         break;
@@ -172,13 +148,13 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         app_.HandleRecord(std::move(record));
         return 0;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(Handle(), message, wParam, lParam);
 }
 
 void MainWindow::OnDestroy()
 {
-    KillTimer(window_, kRefreshTimer);
-    KillTimer(window_, kAutoSelectTimer);
+    KillTimer(Handle(), kRefreshTimer);
+    KillTimer(Handle(), kAutoSelectTimer);
     // From here on records for this window are freed by their senders; the
     // ones already queued are freed now, while the window still exists.
     if (port_)
@@ -189,30 +165,30 @@ void MainWindow::OnDestroy()
 void MainWindow::OnSize(WPARAM kind, LPARAM size)
 {
     surface_.Resize(LOWORD(size), HIWORD(size));
-    InvalidateRect(window_, nullptr, FALSE);
+    InvalidateRect(Handle(), nullptr, FALSE);
     app_.OnSize(SizeChangeOf(kind), CurrentPlacement());
 }
 
 void MainWindow::OnDpiChanged(WPARAM dpi, const RECT& suggested)
 {
     app_.SetScale(static_cast<float>(HIWORD(dpi)) / 96.0f);
-    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::OnPaint()
 {
     PAINTSTRUCT paint{};
-    if (!BeginPaint(window_, &paint))
+    if (!BeginPaint(Handle(), &paint))
         return;
-    surface_.Paint(window_);
-    EndPaint(window_, &paint);
+    surface_.Paint(Handle());
+    EndPaint(Handle(), &paint);
 }
 
 std::optional<WindowPlacementState> MainWindow::CurrentPlacement() const
 {
     WindowPlacementState state;
-    if (!ReadPlacement(window_, state))
+    if (!ReadPlacement(Handle(), state))
         return std::nullopt;
     return state;
 }

@@ -6,6 +6,7 @@
 #include "app/PosternApp.h"
 #include "shell/RenderSurface.h"
 #include "shell/Win32UiPort.h"
+#include "shell/WindowBase.h"
 
 #include <windows.h>
 
@@ -14,7 +15,7 @@
 
 namespace postern::shell {
 
-class MainWindow {
+class MainWindow final : public WindowBase {
 public:
     explicit MainWindow(PosternApp& app) : app_(app) {}
     MainWindow(const MainWindow&) = delete;
@@ -25,8 +26,7 @@ public:
     int Run(HINSTANCE instance, int showCommand);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     [[nodiscard]] bool Create(HINSTANCE instance);
     void RunMessageLoop();
@@ -38,7 +38,6 @@ private:
     [[nodiscard]] std::optional<WindowPlacementState> CurrentPlacement() const;
 
     PosternApp& app_;
-    HWND window_ = nullptr;
     RenderSurface surface_;
     std::unique_ptr<Win32UiPort> port_;
 };

@@ -51,16 +51,30 @@ void Win32UiPort::Post(std::unique_ptr<ResultRecord> record)
         (void)record.release();
 }
 
+namespace {
+
+// A window that has closed since it asked is not touched; the record stays
+// with the caller, which frees it. A window that closes after the post frees
+// what is queued for it (FreeQueuedRecords) while it is destroyed.
+bool PostToWindow(uint64_t window, ResultRecord& record)
+{
+    HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(window));
+    return target && IsWindow(target)
+           && PostMessageW(target, RecordMessage(record.kind), 0, reinterpret_cast<LPARAM>(&record));
+}
+
+} // namespace
+
 void Win32UiPort::PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result)
 {
-    if (!result)
-        return;
-    // A compose window that has closed since it asked is not touched; its
-    // answer is freed here.
-    HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(composeWindow));
-    if (target && IsWindow(target)
-        && PostMessageW(target, RecordMessage(RecordKind::SendResult), 0, reinterpret_cast<LPARAM>(result.get())))
+    if (result && PostToWindow(composeWindow, *result))
         (void)result.release();
+}
+
+void Win32UiPort::PostDialogResult(uint64_t dialog, std::unique_ptr<ResultRecord> record)
+{
+    if (record && PostToWindow(dialog, *record))
+        (void)record.release();
 }
 
 void Win32UiPort::ShowPage(std::u16string page)

@@ -19,6 +19,7 @@ public:
     // record is freed here.
     void Post(std::unique_ptr<ResultRecord> record) override;
     void PostSendResult(uint64_t composeWindow, std::unique_ptr<SendResult> result) override;
+    void PostDialogResult(uint64_t dialog, std::unique_ptr<ResultRecord> record) override;
     void Repaint() override;
     void ShowPage(std::u16string page) override;
     void ScrollToRow(int32_t row) override;

@@ -24,7 +24,7 @@ TEST(ResultRecords, EachRecordTravelsUnderItsOwnMessageNumber)
         {HeadersResult::kKind, 4},    {BodyResult::kKind, 5},        {UnreadCount::kKind, 6},
         {RefreshTokenRecord::kKind, 7}, {SendRequestRecord::kKind, 8}, {SendResult::kKind, 9},
         {AccountAddedRecord::kKind, 10}, {SearchBatch::kKind, 11},   {ConversationResult::kKind, 12},
-        {IdleActivityRecord::kKind, 41},
+        {IdleActivityRecord::kKind, 41}, {SignInResultRecord::kKind, 60}, {DetectionResultRecord::kKind, 61},
     };
     for (const auto& [kind, offset] : expected) {
         EXPECT_EQ(RecordOffset(kind), offset);
@@ -36,6 +36,8 @@ TEST(ResultRecords, EachRecordTravelsUnderItsOwnMessageNumber)
     EXPECT_FALSE(RecordKindFromOffset(0, unused));
     EXPECT_FALSE(RecordKindFromOffset(13, unused));
     EXPECT_FALSE(RecordKindFromOffset(40, unused));
+    EXPECT_FALSE(RecordKindFromOffset(42, unused));
+    EXPECT_FALSE(RecordKindFromOffset(62, unused));
 
     UnreadCount unread;
     EXPECT_EQ(RecordAs<UnreadCount>(unread), &unread);

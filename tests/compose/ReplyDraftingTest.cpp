@@ -64,7 +64,7 @@ TEST(ReplyDrafting, Helpers)
 TEST(ReplyDrafting, Reply)
 {
     const ParsedMessage source = Source();
-    const ComposeRequest r = BuildReplyRequest(source, 42, kAccount, false);
+    const ComposeRequest r = BuildReplyRequest(source, "Projects", 42, kAccount, false);
     const std::string when = U8(FormatListDate(source.date));
     EXPECT_EQ(when.size(), 5u); // today: the time of day
     EXPECT_EQ(r.accountIndex, 3);
@@ -76,6 +76,7 @@ TEST(ReplyDrafting, Reply)
     EXPECT_EQ(r.inReplyTo, "<m1@x.org>");
     EXPECT_EQ(r.references, "<r0@x.org> <m1@x.org>");
     EXPECT_EQ(r.answeredUid, 42u);
+    EXPECT_EQ(r.answeredMailbox, "Projects");
     EXPECT_EQ(r.quoteText, "On " + when + ", Anna Berg wrote:\r\n> line1\r\n> line2 < x\r\n");
     EXPECT_EQ(r.quoteHtml, "<div style=\"color:#777\">On " + when
                                + ", Anna Berg wrote:</div><blockquote style=\"margin:0 0 0 6px;padding-left:10px;"
@@ -101,7 +102,7 @@ TEST(ReplyDrafting, ReplyAllRecipients)
         ParsedMessage source = Source();
         source.to = c.to;
         source.cc = c.cc;
-        EXPECT_EQ(BuildReplyRequest(source, 1, kAccount, true).cc, c.expected) << c.to << " / " << c.cc;
+        EXPECT_EQ(BuildReplyRequest(source, "INBOX", 1, kAccount, true).cc, c.expected) << c.to << " / " << c.cc;
     }
 }
 
@@ -114,7 +115,7 @@ TEST(ReplyDrafting, Subjects)
     for (const auto& [subject, expected] : replies) {
         ParsedMessage source = Source();
         source.subject = subject;
-        EXPECT_EQ(BuildReplyRequest(source, 1, kAccount, false).subject, expected) << subject;
+        EXPECT_EQ(BuildReplyRequest(source, "INBOX", 1, kAccount, false).subject, expected) << subject;
     }
     const std::pair<const char*, const char16_t*> forwards[] = {
         {"Fwd: x", u"Fwd: x"}, {"FWD:x", u"FWD:x"},      {"Re: x", u"Fwd: Re: x"},
@@ -134,7 +135,7 @@ TEST(ReplyDrafting, HtmlOnlySourceAndMissingDate)
     source.htmlBody = "<p>Hi &amp; bye</p>\r\n<p>Second</p>";
     source.references.clear();
     source.date = 0;
-    const ComposeRequest r = BuildReplyRequest(source, 7, kAccount, false);
+    const ComposeRequest r = BuildReplyRequest(source, "INBOX", 7, kAccount, false);
     EXPECT_EQ(r.references, "<m1@x.org>");
     // No date: "On , …" would read as a fault.
     EXPECT_EQ(r.quoteText, "Anna Berg wrote:\r\n> Hi &amp; bye\r\n> Second\r\n");
@@ -171,7 +172,7 @@ TEST(ReplyDrafting, HostileFromStaysText)
 {
     ParsedMessage source = Source();
     source.from = "Evil <e@x.org>\r\nBcc: victim@y.org";
-    const ComposeRequest r = BuildReplyRequest(source, 1, kAccount, true);
+    const ComposeRequest r = BuildReplyRequest(source, "INBOX", 1, kAccount, true);
     EXPECT_EQ(r.to, u"Evil <e@x.org>\r\nBcc: victim@y.org");
     EXPECT_EQ(r.cc, u"bo@x.org");
     EXPECT_EQ(r.inReplyTo, "<m1@x.org>");

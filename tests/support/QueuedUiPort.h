@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace postern::test {
@@ -36,6 +37,15 @@ public:
         sent_.push_back({composeWindow, result->ok, result->error});
     }
 
+    // Dialogs are numbered the same way; a closed one's results are freed.
+    void PostDialogResult(uint64_t dialog, std::unique_ptr<ResultRecord> record) override
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        if (!record || closedWindows_.count(dialog) > 0)
+            return;
+        dialogResults_.push_back({dialog, std::move(record)});
+    }
+
     void Repaint() override { ++repaints_; }
     void ShowPage(std::u16string page) override { page_ = std::move(page); ++pagesShown_; }
     void ScrollToRow(int32_t row) override { scrolledTo_ = row; }
@@ -57,6 +67,7 @@ public:
 
     void Close() { records_.Close(); }
 
+    // A compose window or dialog goes away.
     void CloseComposeWindow(uint64_t window)
     {
         const std::lock_guard<std::mutex> guard(mutex_);
@@ -67,6 +78,18 @@ public:
     {
         const std::lock_guard<std::mutex> guard(mutex_);
         return sent_;
+    }
+
+    struct DialogResult {
+        uint64_t dialog = 0;
+        std::unique_ptr<ResultRecord> record;
+    };
+
+    // The dialog results delivered so far, handed over to the caller.
+    std::vector<DialogResult> TakeDialogResults()
+    {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        return std::exchange(dialogResults_, {});
     }
 
     // UI thread only, like the calls that fill them.
@@ -82,9 +105,10 @@ public:
 
 private:
     RecordQueue records_;
-    std::mutex mutex_; // for the send answers, which come from the worker
+    std::mutex mutex_; // for the answers, which come from other threads
     std::set<uint64_t> closedWindows_;
     std::vector<SentAnswer> sent_;
+    std::vector<DialogResult> dialogResults_;
     int repaints_ = 0;
     std::u16string page_;
     int pagesShown_ = 0;

@@ -2,6 +2,7 @@
 // (no shell, so nothing in the URL is ever interpreted) and detached by a
 // double fork so no zombie is left behind and the browser outlives us.
 #include "platform/Shell.h"
+#include "platform/UrlPolicy.h"
 
 #include "platform/posix/UniqueFd.h"
 
@@ -17,18 +18,10 @@ namespace postern {
 
 bool OpenUrl(const std::string& url, std::string& error)
 {
-    // A leading "-" would be taken as an option by xdg-open.
-    if (url.empty() || url[0] == '-') {
-        error = "not a URL: " + url;
+    // xdg-open hands the URL to whatever handler its scheme names, and would
+    // take a leading "-" as an option: the portable rule excludes both.
+    if (!CheckOpenableUrl(url, error))
         return false;
-    }
-    for (const char c : url) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            error = "not a URL: control characters";
-            return false;
-        }
-    }
 
     // The grandchild reports a failed exec through this pipe; a successful
     // exec closes it (O_CLOEXEC) and the parent reads end of file.

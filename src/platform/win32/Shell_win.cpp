@@ -1,6 +1,6 @@
 // Handing a URL to the default browser.
 #include "platform/Shell.h"
-#include "platform/AsciiText.h"
+#include "platform/UrlPolicy.h"
 
 #include "platform/win32/WideText_win.h"
 
@@ -16,18 +16,8 @@ bool OpenUrl(const std::string& url, std::string& error)
     // ShellExecute runs whatever it is given: a program path, a document, any
     // protocol handler. Only web and mail addresses may reach it, never a
     // link from a message that names something else.
-    if (!StartsWithIgnoringAsciiCase(url, "https:") && !StartsWithIgnoringAsciiCase(url, "http:") &&
-        !StartsWithIgnoringAsciiCase(url, "mailto:")) {
-        error = "not a URL: " + url;
+    if (!CheckOpenableUrl(url, error))
         return false;
-    }
-    for (const char c : url) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            error = "not a URL: control characters";
-            return false;
-        }
-    }
     const HINSTANCE result =
         ShellExecuteW(nullptr, L"open", ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     // Results above 32 mean success; smaller ones are error codes.

@@ -5,6 +5,7 @@
 // detection wants to take passes a gate that records it and lets through
 // only loopback servers, so no test reaches beyond this machine.
 #include "account/Autodetect.h"
+#include "support/AutodetectFixture.h"
 #include "support/FixtureEnv.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +15,6 @@
 
 namespace postern {
 namespace {
-
-#ifdef _WIN32
-constexpr bool kDnsAnyPort = false; // the Windows resolver asks port 53 only
-#else
-constexpr bool kDnsAnyPort = true;
-#endif
 
 // Nothing listens here (the fixture's ports end below it).
 constexpr uint32_t kClosedPort = 17819;
@@ -36,7 +31,7 @@ constexpr uint32_t kClosedPort = 17819;
         const uint32_t dnsPort = test::FixturePort("POSTERN_DNS_PORT");                          \
         if (dnsPort == 0)                                                                        \
             GTEST_SKIP() << "POSTERN_DNS_PORT not set (tests/platform/dns_peer.py)";             \
-        if (!kDnsAnyPort && dnsPort != 53)                                                       \
+        if (!test::kDnsAnyPort && dnsPort != 53)                                                       \
             GTEST_SKIP() << "this platform's resolver only asks port 53";                        \
     } while (0)
 
@@ -62,18 +57,10 @@ struct Gate {
 
 AutodetectSeams TestSeams(const std::shared_ptr<Gate>& gate)
 {
-    AutodetectSeams seams;
-    seams.dnsServer = TestDns();
-    seams.ispdbHost = "localhost";
-    seams.ispdbPort = static_cast<uint16_t>(test::FixturePort("POSTERN_AUTOCONFIG_PORT"));
-    seams.autoconfigHost = "localhost";
-    seams.autoconfigPort = seams.ispdbPort;
-    seams.imapProbePort = test::FixturePort("POSTERN_IMAP_PORT");
-    seams.smtpsProbePort = test::FixturePort("POSTERN_SMTPS_PORT");
-    seams.submissionProbePort = test::FixturePort("POSTERN_SUBMISSION_PORT");
+    AutodetectSeams seams = test::FixtureAutodetectSeams();
     seams.beforeNetwork = [gate](const std::string& step) {
         gate->steps.push_back(step);
-        return step.rfind("dns ", 0) == 0 || step.find(" localhost:") != std::string::npos;
+        return test::LoopbackStep(step);
     };
     return seams;
 }

@@ -6,7 +6,7 @@
 //
 // Every login here also carries alice's real password: a token login must
 // ignore it, so a refused token shows that no password was sent instead.
-#include "OAuthPeer.h"
+#include "support/OAuthPeer.h"
 
 #include "account/GoogleSignIn.h"
 #include "account/HttpsRequest.h"

@@ -1,7 +1,7 @@
 // Token requests and the interactive sign-in against tests/account/signin/oauth_peer.py
 // (see OAuthPeer.h): it checks PKCE S256, the state round trip, single-use
 // codes and the client and redirect URI at both ends.
-#include "OAuthPeer.h"
+#include "support/OAuthPeer.h"
 
 #include "account/GoogleSignIn.h"
 #include "platform/Clock.h"

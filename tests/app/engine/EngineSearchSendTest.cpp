@@ -121,16 +121,17 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     ASSERT_TRUE(engine.PumpUntil([&] { return app.List().viewRows.size() == 1; })); // the inbox is open
 
     auto request = std::make_unique<SendRequestRecord>();
-    request->account = 0;
     request->composeWindow = 77;
-    request->to = FixtureValue("POSTERN_EMAIL1");
-    request->subject = "Re: question";
-    request->textBody = "The answer.\r\n";
-    request->inReplyTo = "<question@example.test>";
-    request->references = "<question@example.test>";
-    request->attachments.push_back({"notes.txt", "", "attached text"});
-    request->answeredUid = answered;
-    request->answeredMailbox = "Threads";
+    SendRequest& send = request->request;
+    send.accountIndex = 0;
+    send.message.to = FixtureValue("POSTERN_EMAIL1");
+    send.message.subject = "Re: question";
+    send.message.textBody = "The answer.\r\n";
+    send.message.inReplyTo = "<question@example.test>";
+    send.message.references = "<question@example.test>";
+    send.message.attachments.push_back({"notes.txt", "", "attached text"});
+    send.answeredUid = answered;
+    send.answeredMailbox = "Threads";
     app.HandleRecord(std::move(request));
     ASSERT_TRUE(engine.PumpUntil([&] { return app.StatusText() == u"Message sent."; })) << Utf16ToUtf8(app.StatusText());
     const auto answers = engine.port.SendAnswers();
@@ -154,10 +155,9 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     // An answer for a compose window that has closed is dropped unread.
     engine.port.CloseComposeWindow(78);
     auto late = std::make_unique<SendRequestRecord>();
-    late->account = 0;
     late->composeWindow = 78;
-    late->to = "nobody@nowhere.invalid";
-    late->subject = "never";
+    late->request.message.to = "nobody@nowhere.invalid";
+    late->request.message.subject = "never";
     app.HandleRecord(std::move(late));
     engine.AfterQueuedJobs();
     EXPECT_EQ(engine.port.SendAnswers().size(), 1u);

@@ -21,6 +21,11 @@ struct CountedUnread final : UnreadCount {
     ~CountedUnread() override { gDestroyed.fetch_add(1); }
 };
 
+struct CountedDetection final : DetectionResultRecord {
+    CountedDetection() { gCreated.fetch_add(1); }
+    ~CountedDetection() override { gDestroyed.fetch_add(1); }
+};
+
 LRESULT CALLBACK RecordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (std::unique_ptr<ResultRecord> record = TakeRecord(message, lParam)) {
@@ -133,6 +138,22 @@ TEST_F(Win32UiPortTest, ARecordForAWindowThatIsGoneIsFreedBySender)
     port.Post(std::make_unique<CountedUnread>());
     EXPECT_EQ(gCreated.load(), 1);
     EXPECT_EQ(gDestroyed.load(), 1);
+}
+
+TEST_F(Win32UiPortTest, DialogResultsReachOpenDialogsAndAreFreedForClosedOnes)
+{
+    Win32UiPort port(window_.Handle());
+    RecordWindow dialog;
+    const auto id = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(dialog.Handle()));
+    std::thread([&port, id] { port.PostDialogResult(id, std::make_unique<CountedDetection>()); }).join();
+    ASSERT_TRUE(PumpUntilHandled(1));
+    EXPECT_EQ(gDestroyed.load(), 1);
+
+    dialog.Destroy();
+    std::thread([&port, id] { port.PostDialogResult(id, std::make_unique<CountedDetection>()); }).join();
+    EXPECT_EQ(gCreated.load(), 2);
+    EXPECT_EQ(gDestroyed.load(), 2);
+    EXPECT_EQ(gHandled, 1);
 }
 
 TEST_F(Win32UiPortTest, RecordsLeftInTheQueueAreFreedAfterTheLoop)

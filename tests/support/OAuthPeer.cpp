@@ -1,4 +1,4 @@
-#include "OAuthPeer.h"
+#include "support/OAuthPeer.h"
 
 #include "account/HttpsRequest.h"
 #include "platform/TlsConnection.h"

@@ -68,14 +68,6 @@ std::vector<RawParam> SplitParams(std::string_view value)
     return params;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = LowerAscii(c);
-    return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-}
-
 bool PercentDecode(std::string_view text, std::string& out)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -85,8 +77,8 @@ bool PercentDecode(std::string_view text, std::string& out)
         }
         if (i + 2 >= text.size())
             return false;
-        const int high = HexDigit(text[i + 1]);
-        const int low = HexDigit(text[i + 2]);
+        const int high = HexDigitValue(text[i + 1]);
+        const int low = HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return false;
         out.push_back(static_cast<char>(high * 16 + low));

@@ -193,9 +193,9 @@ public:
     }
 
     // A forwarded message shows as the outer message's body only when the
-    // outer message has no text of its own (blank lines are none) (a bare forward, a bounce): the
-    // forwarder's note must not be hidden behind the original's HTML. Its
-    // own parts then follow its attachment, in document order.
+    // outer message has no text of its own (a bare forward; blank lines are
+    // no text): the forwarder's note must not be hidden behind the
+    // original's HTML. Its own parts then follow its attachment.
     void JoinEmbedded()
     {
         if (embeddedMessages.empty() || HasBody())

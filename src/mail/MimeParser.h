@@ -35,6 +35,8 @@ struct ParsedMessage {
     int64_t date = 0; // Unix seconds (UTC); 0 when missing or unparsable
     std::string textBody; // UTF-8
     std::string htmlBody; // UTF-8
+    // The other leaves in document order; an embedded message (a forward, a
+    // digest entry) is also kept whole as one message/rfc822 part.
     std::vector<MimePart> parts;
 };
 

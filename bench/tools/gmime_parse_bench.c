@@ -14,7 +14,7 @@
 #include <time.h>
 
 typedef struct {
-	gsize hdr, text, html, att;
+	gsize hdr, text, html, att, text_bytes, html_bytes;
 	gboolean have_text, have_html;
 } Sums;
 
@@ -50,14 +50,16 @@ static void leaf(GMimeObject *parent, GMimeObject *object, gpointer data)
 	gboolean attachment = disposition && g_mime_content_disposition_is_attachment(disposition);
 	if (!attachment && GMIME_IS_TEXT_PART(object) && g_mime_content_type_is_type(type, "text", "plain") && !sums->have_text) {
 		char *text = g_mime_text_part_get_text((GMimeTextPart *) object);
-		sums->text += text ? strlen(text) : 0;
+		sums->text += text && *text ? 1 : 0;
+		sums->text_bytes += text ? strlen(text) : 0;
 		sums->have_text = TRUE;
 		g_free(text);
 		return;
 	}
 	if (!attachment && GMIME_IS_TEXT_PART(object) && g_mime_content_type_is_type(type, "text", "html") && !sums->have_html) {
 		char *html = g_mime_text_part_get_text((GMimeTextPart *) object);
-		sums->html += html ? strlen(html) : 0;
+		sums->html += html && *html ? 1 : 0;
+		sums->html_bytes += html ? strlen(html) : 0;
 		sums->have_html = TRUE;
 		g_free(html);
 		return;
@@ -132,7 +134,7 @@ int main(void)
 			one(g_ptr_array_index(messages, i), &sums);
 		g_string_append_printf(times, "%s%.1f", run ? "," : "", now_ms() - start);
 	}
-	printf("BENCH parse ms=%s msgs=%u bytes=%zu text=%zu html=%zu att=%zu\n", times->str,
-	       messages->len, bytes, sums.text, sums.html, sums.att);
+	printf("BENCH parse ms=%s msgs=%u bytes=%zu text=%zu html=%zu att=%zu text_bytes=%zu html_bytes=%zu\n",
+	       times->str, messages->len, bytes, sums.text, sums.html, sums.att, sums.text_bytes, sums.html_bytes);
 	return 0;
 }

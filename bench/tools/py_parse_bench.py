@@ -50,8 +50,10 @@ def one(raw, sums):
         sums['att'] += 1
         data = part.get_payload(decode=True)
         sums['hdr'] += len(data) if data else 0
-    sums['text'] += len(text.encode('utf-8', 'surrogatepass')) if text else 0
-    sums['html'] += len(html.encode('utf-8', 'surrogatepass')) if html else 0
+    sums['text'] += 1 if text else 0
+    sums['html'] += 1 if html else 0
+    sums['text_bytes'] += len(text.encode('utf-8', 'surrogatepass')) if text else 0
+    sums['html_bytes'] += len(html.encode('utf-8', 'surrogatepass')) if html else 0
 
 
 def main():
@@ -65,14 +67,14 @@ def main():
     times = []
     sums = {}
     for _ in range(max(runs, 1)):
-        sums = {'hdr': 0, 'text': 0, 'html': 0, 'att': 0}
+        sums = {'hdr': 0, 'text': 0, 'html': 0, 'att': 0, 'text_bytes': 0, 'html_bytes': 0}
         start = time.perf_counter()
         for raw in messages:
             one(raw, sums)
         times.append((time.perf_counter() - start) * 1000)
-    print('BENCH parse ms=%s msgs=%d bytes=%d text=%d html=%d att=%d' % (
+    print('BENCH parse ms=%s msgs=%d bytes=%d text=%d html=%d att=%d text_bytes=%d html_bytes=%d' % (
         ','.join('%.1f' % t for t in times), len(messages), sum(map(len, messages)),
-        sums['text'], sums['html'], sums['att']))
+        sums['text'], sums['html'], sums['att'], sums['text_bytes'], sums['html_bytes']))
 
 
 if __name__ == '__main__':

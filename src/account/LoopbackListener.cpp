@@ -1,5 +1,7 @@
 #include "account/LoopbackListener.h"
 
+#include "platform/AsciiText.h"
+
 #include <chrono>
 #include <memory>
 
@@ -14,17 +16,6 @@ constexpr const char* kSignedInPage =
     "<html><body style='font-family:sans-serif;background:#14161a;color:#e8e6e3'>"
     "<h2>Postern is signed in.</h2><p>You can close this tab and return to the app.</p></body></html>";
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The browser delivers the code percent-encoded (Google's codes contain
 // "/"): it must be decoded once here, or the token request would encode it
 // a second time and the exchange would fail.
@@ -36,8 +27,8 @@ std::string QueryDecode(std::string_view text)
         const char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+        } else if (c == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += c;

@@ -1,5 +1,6 @@
 #include "compose/RtfToHtml.h"
 
+#include "platform/AsciiText.h"
 #include "platform/Charset.h"
 
 #include <algorithm>
@@ -37,15 +38,10 @@ constexpr int kMaxParameterDigits = 10;
 // the stack without bound. Deeper groups share the innermost format.
 constexpr std::size_t kMaxFormatDepth = 256;
 
+// A bad digit in a \'hh escape counts as 0.
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 0;
+    return std::max(0, HexDigitValue(c));
 }
 
 bool IsLetter(char c)

@@ -30,9 +30,8 @@ constexpr CharsetEntry kCharsets[] = {
     {"utf-16le", kUtf16LeCodePage},
 };
 
-} // namespace
-
-uint32_t CharsetCodePage(std::string_view charset)
+// The table entry of a charset name (trimmed, any case), or none.
+const CharsetEntry* FindCharset(std::string_view charset)
 {
     std::size_t begin = 0;
     std::size_t end = charset.size();
@@ -44,7 +43,7 @@ uint32_t CharsetCodePage(std::string_view charset)
     // No charset name in the table is longer than this; longer names cannot match.
     constexpr std::size_t kLongestName = 16;
     if (trimmed.size() > kLongestName)
-        return kUtf8CodePage;
+        return nullptr;
     char lower[kLongestName];
     for (std::size_t i = 0; i < trimmed.size(); ++i) {
         const char c = trimmed[i];
@@ -53,10 +52,23 @@ uint32_t CharsetCodePage(std::string_view charset)
     const std::string_view key(lower, trimmed.size());
     for (const CharsetEntry& entry : kCharsets) {
         if (entry.name == key)
-            return entry.codePage;
+            return &entry;
     }
+    return nullptr;
+}
+
+} // namespace
+
+uint32_t CharsetCodePage(std::string_view charset)
+{
+    const CharsetEntry* entry = FindCharset(charset);
     // Unknown names (Macintosh charsets, invented ones) pass through as UTF-8.
-    return kUtf8CodePage;
+    return entry ? entry->codePage : kUtf8CodePage;
+}
+
+bool IsKnownCharset(std::string_view charset)
+{
+    return FindCharset(charset) != nullptr;
 }
 
 std::string ToUtf8(std::string_view bytes, std::string_view charset)

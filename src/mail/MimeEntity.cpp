@@ -129,50 +129,118 @@ void SplitEntity(std::string_view entity, std::string_view& headers, std::string
     body = {};
 }
 
+// A file name parameter: the RFC 2231 form, else the plain one with any
+// RFC 2047 words in it decoded (as many mail programs write them).
+std::string FileNameParam(std::string_view value, std::string_view name)
+{
+    std::string result;
+    if (ExtendedHeaderParam(value, name, result))
+        return result;
+    return DecodeEncodedWords(HeaderParam(value, name));
+}
+
+// The name an attachment is saved under: Content-Disposition's filename,
+// else Content-Type's name.
+std::string PartFileName(const std::string& disposition, const std::string& contentType)
+{
+    std::string name = FileNameParam(disposition, "filename");
+    return name.empty() ? FileNameParam(contentType, "name") : name;
+}
+
+std::string ContentId(const std::vector<MailHeader>& headers)
+{
+    std::string contentId = FindHeader(headers, "content-id");
+    if (contentId.size() >= 2 && contentId.front() == '<' && contentId.back() == '>')
+        contentId = contentId.substr(1, contentId.size() - 2);
+    return contentId;
+}
+
 class EntityWalker {
 public:
     explicit EntityWalker(ParsedMessage& message) : message(message) {}
 
-    void Walk(std::string_view entity, int depth)
+    void Walk(std::string_view entity, int depth, std::string_view defaultType)
     {
         if (depth > kMaxDepth)
             return;
         std::string_view headerBlock;
         std::string_view body;
         SplitEntity(entity, headerBlock, body);
-        WalkWithHeaders(ParseHeaders(headerBlock), body, depth);
+        WalkWithHeaders(ParseHeaders(headerBlock), body, depth, defaultType);
     }
 
-    void WalkWithHeaders(const std::vector<MailHeader>& headers, std::string_view body, int depth)
+    void WalkWithHeaders(const std::vector<MailHeader>& headers, std::string_view body, int depth,
+                         std::string_view defaultType)
     {
         std::string contentType = FindHeader(headers, "content-type");
-        // RFC 2045 section 5.2: no type, or an empty one, means plain text.
+        // RFC 2045 section 5.2: no type, or an empty one, means plain text
+        // (a digest's entries default to messages instead).
         if (contentType.empty())
-            contentType = "text/plain";
+            contentType = defaultType;
         const std::string mediaType = LowerTrimmed(std::string_view(contentType).substr(
             0, std::min(contentType.find(';'), contentType.size())));
 
         if (StartsWith(mediaType, "multipart/")) {
-            WalkMultipart(contentType, body, depth);
+            WalkMultipart(contentType, mediaType, body, depth);
             return;
         }
         const std::string encoding = LowerTrimmed(FindHeader(headers, "content-transfer-encoding"));
-        if (StartsWith(mediaType, "message/rfc822")) {
-            if (encoding == "base64" || encoding == "quoted-printable") {
-                const std::string decoded = DecodeTransfer(body, encoding);
-                Walk(decoded, depth + 1);
-            } else {
-                Walk(body, depth + 1);
-            }
+        if (mediaType == "message/rfc822") {
+            AddEmbedded(headers, contentType, encoding, body, depth);
             return;
         }
         AddLeaf(headers, contentType, mediaType, encoding, body);
     }
 
-private:
-    void WalkMultipart(const std::string& contentType, std::string_view body, int depth)
+    // A forwarded message shows as the outer message's body only when the
+    // outer message has no text of its own (a bare forward; blank lines are
+    // no text): the forwarder's note must not be hidden behind the
+    // original's HTML. Its own parts then follow its attachment.
+    void JoinEmbedded()
     {
-        const std::string boundary = HeaderParam(contentType, "boundary");
+        if (embeddedMessages.empty() || HasBody())
+            return;
+        // Rebuilt rather than inserted into: a digest of many entries must
+        // not cost a move of every later part per entry.
+        std::vector<MimePart> joined;
+        joined.reserve(message.parts.size());
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < message.parts.size(); ++i) {
+            joined.push_back(std::move(message.parts[i]));
+            if (next == embeddedMessages.size() || embeddedMessages[next].partIndex != i)
+                continue;
+            const int depth = embeddedMessages[next++].depth;
+            if (HasBody())
+                continue;
+            ParsedMessage inner;
+            EntityWalker walker(inner);
+            walker.Walk(joined.back().data, depth + 1, kPlainText);
+            walker.JoinEmbedded();
+            message.textBody = std::move(inner.textBody);
+            message.htmlBody = std::move(inner.htmlBody);
+            for (MimePart& part : inner.parts)
+                joined.push_back(std::move(part));
+        }
+        message.parts = std::move(joined);
+    }
+
+    static constexpr std::string_view kPlainText = "text/plain";
+
+private:
+    struct Embedded {
+        std::size_t partIndex;
+        int depth;
+    };
+
+    bool HasBody() const
+    {
+        return !TrimAsciiSpace(message.textBody).empty() || !TrimAsciiSpace(message.htmlBody).empty();
+    }
+
+    void WalkMultipart(const std::string& contentType, const std::string& mediaType,
+                       std::string_view body, int depth)
+    {
+        const std::string boundary = MimeParam(contentType, "boundary");
         if (boundary.empty())
             return;
         const std::string delimiter = "--" + boundary;
@@ -199,53 +267,70 @@ private:
             }
             at = next;
         }
+        // RFC 2046 section 5.1.5: a digest is a list of messages.
+        const std::string_view defaultType =
+            mediaType == "multipart/digest" ? std::string_view("message/rfc822") : kPlainText;
         for (std::string_view part : parts)
-            Walk(part, depth + 1);
+            Walk(part, depth + 1, defaultType);
+    }
+
+    // The embedded message is kept whole as an attachment that can be saved
+    // and opened; JoinEmbedded decides later whether its bodies are shown.
+    void AddEmbedded(const std::vector<MailHeader>& headers, const std::string& contentType,
+                     const std::string& encoding, std::string_view body, int depth)
+    {
+        MimePart part;
+        part.contentType = "message/rfc822";
+        part.filename = PartFileName(FindHeader(headers, "content-disposition"), contentType);
+        if (part.filename.empty())
+            part.filename = "forwarded.eml";
+        part.contentId = ContentId(headers);
+        part.data = DecodeTransfer(body, encoding);
+        message.parts.push_back(std::move(part));
+        embeddedMessages.push_back(Embedded{message.parts.size() - 1, depth});
     }
 
     void AddLeaf(const std::vector<MailHeader>& headers, const std::string& contentType,
                  const std::string& mediaType, const std::string& encoding, std::string_view body)
     {
         std::string data = DecodeTransfer(body, encoding);
-        const std::string charset = HeaderParam(contentType, "charset");
+        const std::string charset = MimeParam(contentType, "charset");
 
         // The disposition's type is compared without regard to case, but its
         // parameters keep theirs: file names and encoded words are case-sensitive.
         const std::string disposition = FindHeader(headers, "content-disposition");
-        std::string dispositionLower = disposition;
-        for (char& c : dispositionLower)
-            c = LowerAscii(c);
-        const std::string dispositionName = HeaderParam(disposition, "filename");
+        const std::string dispositionName = FileNameParam(disposition, "filename");
         const bool attachment =
-            StartsWith(dispositionLower, "attachment")
-            || (!dispositionLower.empty() && !dispositionName.empty()
-                && !StartsWith(dispositionLower, "inline"));
+            StartsWithIgnoringAsciiCase(disposition, "attachment")
+            || (!disposition.empty() && !dispositionName.empty()
+                && !StartsWithIgnoringAsciiCase(disposition, "inline"));
 
-        if (!attachment && mediaType == "text/plain" && message.textBody.empty()) {
+        // The first body leaf of each kind is the body even when it is empty:
+        // a later one is a part, as every other reader counts them.
+        if (!attachment && mediaType == "text/plain" && !textTaken) {
             message.textBody = ToUtf8(data, charset);
+            textTaken = true;
             return;
         }
-        if (!attachment && mediaType == "text/html" && message.htmlBody.empty()) {
+        if (!attachment && mediaType == "text/html" && !htmlTaken) {
             message.htmlBody = ToUtf8(data, charset);
+            htmlTaken = true;
             return;
         }
 
         MimePart part;
         part.contentType = mediaType;
-        part.charset = charset;
-        for (char& c : part.charset)
-            c = LowerAscii(c);
-        part.filename = DecodeEncodedWords(
-            !dispositionName.empty() ? dispositionName : HeaderParam(contentType, "name"));
-        std::string contentId = FindHeader(headers, "content-id");
-        if (contentId.size() >= 2 && contentId.front() == '<' && contentId.back() == '>')
-            contentId = contentId.substr(1, contentId.size() - 2);
-        part.contentId = std::move(contentId);
+        part.charset = ToLowerAscii(charset);
+        part.filename = dispositionName.empty() ? FileNameParam(contentType, "name") : dispositionName;
+        part.contentId = ContentId(headers);
         part.data = std::move(data);
         message.parts.push_back(std::move(part));
     }
 
     ParsedMessage& message;
+    bool textTaken = false;
+    bool htmlTaken = false;
+    std::vector<Embedded> embeddedMessages;
 };
 
 } // namespace
@@ -268,7 +353,8 @@ ParsedMessage ParseMessage(std::string_view raw)
     message.date = ParseDate(FindHeader(headers, "date"));
 
     EntityWalker walker(message);
-    walker.WalkWithHeaders(headers, body, 0);
+    walker.WalkWithHeaders(headers, body, 0, EntityWalker::kPlainText);
+    walker.JoinEmbedded();
     return message;
 }
 

@@ -35,6 +35,8 @@ struct ParsedMessage {
     int64_t date = 0; // Unix seconds (UTC); 0 when missing or unparsable
     std::string textBody; // UTF-8
     std::string htmlBody; // UTF-8
+    // The other leaves in document order; an embedded message (a forward, a
+    // digest entry) is also kept whole as one message/rfc822 part.
     std::vector<MimePart> parts;
 };
 
@@ -56,6 +58,18 @@ struct HeaderSummary {
 
 [[nodiscard]] std::string DecodeEncodedWords(std::string_view value);
 [[nodiscard]] std::string HeaderParam(std::string_view value, std::string_view name);
+
+// The RFC 2231 form of a parameter (name*=charset'lang'%xx..., or the
+// continuations name*0*=, name*1=, ... joined in numeric order), as UTF-8.
+// False when there is none, it is empty, or it cannot be read whole: a bad percent escape,
+// no segment 0, an unknown charset, bytes that are not in that charset, or
+// more segments than any real name needs.
+[[nodiscard]] bool ExtendedHeaderParam(std::string_view value, std::string_view name,
+                                       std::string& result);
+// A parameter as mail programs write it: the RFC 2231 form when it can be
+// read, else the plain one (HeaderParam).
+[[nodiscard]] std::string MimeParam(std::string_view value, std::string_view name);
+
 [[nodiscard]] std::string DecodeTransfer(std::string_view body, std::string_view encoding);
 [[nodiscard]] std::string DecodeQuotedPrintable(std::string_view text, bool headerMode);
 [[nodiscard]] std::string ToUtf8(std::string_view bytes, std::string_view charset);
@@ -69,6 +83,8 @@ struct HeaderSummary {
 // The Windows code page ToUtf8 converts a charset name from (65001 for UTF-8
 // and for every name it does not know).
 [[nodiscard]] uint32_t CharsetCodePage(std::string_view charset);
+// Whether the charset name is one ToUtf8 converts (rather than passes through).
+[[nodiscard]] bool IsKnownCharset(std::string_view charset);
 
 // Days since 1970-01-01 of a proleptic Gregorian date; month 1..12, day may
 // run past the month's end.

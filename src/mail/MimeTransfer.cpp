@@ -1,5 +1,6 @@
 // Content-Transfer-Encoding decoders: Base64 and quoted-printable.
 #include "mail/MimeParser.h"
+#include "platform/AsciiText.h"
 
 #include <array>
 #include <cstdint>
@@ -25,17 +26,6 @@ constexpr std::array<uint8_t, 256> MakeBase64Table()
 }
 
 constexpr std::array<uint8_t, 256> kBase64 = MakeBase64Table();
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -138,8 +128,8 @@ std::string DecodeQuotedPrintable(std::string_view text, bool headerMode)
             continue;
         }
         if (i + 2 < size) {
-            const int high = HexValue(text[i + 1]);
-            const int low = HexValue(text[i + 2]);
+            const int high = HexDigitValue(text[i + 1]);
+            const int low = HexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 out.push_back(static_cast<char>(high * 16 + low));
                 i += 3;

@@ -14,6 +14,8 @@ namespace postern {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 [[nodiscard]] std::string ToLowerAscii(std::string_view text);
+// The value of a hexadecimal digit in either case, or -1.
+[[nodiscard]] int HexDigitValue(char c);
 [[nodiscard]] bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 [[nodiscard]] bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
 

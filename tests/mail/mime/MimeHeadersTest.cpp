@@ -98,13 +98,59 @@ TEST(HeaderParam, Table)
         {"multipart/mixed; boundary=abc def", "boundary", "abc"},
         {"multipart/mixed; boundary=\"abc def\"", "boundary", "abc def"},
         {"multipart/mixed; boundary = spaced", "boundary", ""},  // not recognised
-        {"text/plain; name*=utf-8''x.txt", "name", ""},          // RFC 2231 not recognised
+        {"text/plain; name*=utf-8''x.txt", "name", ""},          // RFC 2231 is MimeParam's
         {"text/plain", "charset", ""},
         {"", "charset", ""},
         {"text/plain; charset=", "charset", ""},
     };
     for (const ParamCase& c : cases)
         EXPECT_EQ(HeaderParam(c.value, c.name), c.expected) << c.value << " / " << c.name;
+}
+
+TEST(MimeParam, Rfc2231FormsAndFallbacks)
+{
+    // Every malformed RFC 2231 value falls back to the plain "plain.pdf".
+    const std::string plain = "attachment; filename=\"plain.pdf\"; ";
+    const ParamCase cases[] = {
+        {"attachment; filename*=UTF-8''Rechnung%20M%C3%A4rz.pdf", "filename",
+         "Rechnung M\xC3\xA4rz.pdf"},
+        {"attachment; FILENAME*=utf-8'de-DE'%41.pdf", "filename", "A.pdf"},
+        {"attachment; filename*=\"utf-8''quoted%20anyway.pdf\"", "filename", "quoted anyway.pdf"},
+        {"attachment; filename*=''empty-charset.pdf", "filename", "empty-charset.pdf"},
+        {"attachment; filename*0*=UTF-8''M%C3; filename*1*=%A4rz; filename*2=\".pdf\"", "filename",
+         "M\xC3\xA4rz.pdf"}, // a character split over two segments
+        {"attachment; filename*1*=%E9.txt; filename*0*=iso-8859-1''caf", "filename", "caf\xC3\xA9.txt"},
+        {"attachment; filename*0=\"long \"; filename*1=\"name.txt\"", "filename", "long name.txt"},
+        {"attachment; filename*0*=utf-8''a; filename*1=\"%41\"", "filename", "a%41"}, // plain stays
+        {"attachment; filename*0=a; filename*2=c", "filename", "a"}, // a gap ends the value
+        {"image/png; name*=windows-1251''%E0.png", "name", "\xD0\xB0.png"},
+        {"multipart/mixed; boundary*=us-ascii''%3Dpart", "boundary", "=part"},
+        {"text/plain; charset*=us-ascii'en'iso-8859-1", "charset", "iso-8859-1"},
+        {"attachment; filename*=utf-8''f.pdf", "name", ""},
+        {"attachment; filename=\"plain.pdf\"; filename*=utf-8''ext.pdf", "filename", "ext.pdf"},
+        {"attachment; filename*=utf-8''ext.pdf; filename=\"plain.pdf\"", "filename", "ext.pdf"},
+    };
+    for (const ParamCase& c : cases)
+        EXPECT_EQ(MimeParam(c.value, c.name), c.expected) << c.value << " / " << c.name;
+
+    std::string tooMany;
+    for (int i = 0; i < 65; ++i)
+        tooMany += "filename*" + std::to_string(i) + "=x; ";
+    const std::string malformed[] = {
+        "filename*=utf-8''bad%zz.pdf",
+        "filename*=utf-8''cut%4",
+        "filename*=utf-8''%FF.pdf",                          // not UTF-8
+        "filename*=x-unknown''a.pdf",                         // charset not known
+        "filename*=utf-8'a.pdf",                              // one apostrophe only
+        "filename*1*=utf-8''a.pdf",                           // no segment 0
+        "filename*0=a; filename*99999999999999999999=b",      // absurd number
+        "filename*0=a; filename*01=b",                        // leading zero
+        "filename*0=a; filename*0=b",                         // the same segment twice
+        "filename*0=a; filename*x=b",
+        tooMany,
+    };
+    for (const std::string& value : malformed)
+        EXPECT_EQ(MimeParam(plain + value, "filename"), "plain.pdf") << value;
 }
 
 TEST(DisplayName, Table)

@@ -140,22 +140,77 @@ TEST(ParseMessage, Structure)
               "--b\nContent-Type: image/png; name=\"fallback.png\"\n"
               "Content-Disposition: attachment; filename=\"Wins.png\"\n\ny\n--b--\n"),
          "", "", {{"image/png", "\xC3\xA9.png", "x"}, {"image/png", "Wins.png", "y"}}},
-        {"message/rfc822 joins the outer message",
-         Crlf("Subject: outer\nContent-Type: multipart/mixed; boundary=b\n\n"
-              "--b\nContent-Type: message/rfc822\n\n"
-              "Subject: inner\nContent-Type: multipart/alternative; boundary=c\n\n"
-              "--c\nContent-Type: text/plain\n\ninner plain\n--c\n"
-              "Content-Type: text/html\n\ninner html\n--c--\n"
-              "--b\nContent-Type: image/gif\nContent-Disposition: attachment; filename=g.gif\n\nG\n"
-              "--b--\n"),
-         "inner plain", "inner html", {{"image/gif", "g.gif", "G"}}},
-        {"base64 message/rfc822",
-         Crlf("Content-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
-              "U3ViamVjdDogaQ0KDQppbm5lciBib2R5\n"),
-         "inner body", "", {}},
     };
     for (const MessageCase& c : cases)
         ExpectMessage(c);
+}
+
+// What other mail programs write: RFC 2231 parameters, forwarded messages,
+// digests and empty parts.
+TEST(ParseMessage, RealWorldStructure)
+{
+    const std::string original = Crlf("Message-ID: <inner@x>\nSubject: original\n"
+                                      "Content-Type: multipart/alternative; boundary=c\n\n"
+                                      "--c\nContent-Type: text/plain\n\ninner plain\n--c\n"
+                                      "Content-Type: text/html\n\ninner html\n--c--");
+    const std::string withPdf = Crlf("Subject: original\nContent-Type: multipart/mixed; boundary=c\n\n"
+                                     "--c\nContent-Type: text/html\n\ninner html\n--c\n"
+                                     "Content-Type: application/pdf; name=r.pdf\n\n%PDF\n--c--");
+    const MessageCase cases[] = {
+        {"RFC 2231 file name makes an attachment",
+         Crlf("Content-Type: application/pdf\n"
+              "Content-Disposition: x-unknown;\n filename*=UTF-8''Rechnung%20M%C3%A4rz.pdf\n\n%PDF"),
+         "", "", {{"application/pdf", "Rechnung M\xC3\xA4rz.pdf", "%PDF"}}},
+        {"RFC 2231 boundary and charset",
+         Crlf("Content-Type: multipart/mixed; boundary*=''b%3D1\n\n--b=1\n"
+              "Content-Type: text/plain; charset*0*=us-ascii''iso-8859; charset*1=\"-1\"\n\ncaf\xE9\n"
+              "--b=1\nContent-Type: text/plain; charset*=us-ascii''iso-8859-1\n\n\xE9\n--b=1--\n"),
+         "caf\xC3\xA9", "", {{"text/plain", "", "\xE9"}}},
+        {"a forward keeps the note as the body and the original as an attachment",
+         Crlf("Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
+              "See below.\n--b\nContent-Type: message/rfc822\n\n")
+             + original + Crlf("\n--b--\n"),
+         "See below.", "", {{"message/rfc822", "forwarded.eml", original}}},
+        {"a bare forward shows the original, its parts after it",
+         Crlf("Content-Type: multipart/mixed; boundary=b\n\n--b\n\n\n--b\n"
+              "Content-Type: message/rfc822\nContent-Disposition: attachment; filename=\"Orig.eml\"\n\n")
+             + withPdf
+             + Crlf("\n--b\nContent-Type: image/gif; name=g.gif\n\nG\n--b--\n"),
+         "", "inner html",
+         {{"message/rfc822", "Orig.eml", withPdf}, {"application/pdf", "r.pdf", "%PDF"},
+          {"image/gif", "g.gif", "G"}}},
+        {"base64 message/rfc822 alone",
+         Crlf("Content-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
+              "U3ViamVjdDogaQ0KDQppbm5lciBib2R5\n"),
+         "inner body", "", {{"message/rfc822", "forwarded.eml", "Subject: i\r\n\r\ninner body"}}},
+        {"digest entries are messages",
+         Crlf("Content-Type: multipart/mixed; boundary=o\n\n--o\n\nToday's digest\n--o\n"
+              "Content-Type: multipart/digest; boundary=d\n\n--d\n\nSubject: one\n\nfirst\n"
+              "--d\nContent-Type: text/plain\n\nnot a message\n--d--\n--o--\n"),
+         "Today's digest", "",
+         {{"message/rfc822", "forwarded.eml", "Subject: one\r\n\r\nfirst"},
+          {"text/plain", "", "not a message"}}},
+        {"empty text parts stay parts",
+         Crlf("Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n\n"
+              "--b\nContent-Type: text/plain\n\n\n--b\nContent-Type: text/html\n\n\n"
+              "--b\nContent-Type: text/html\n\n\n--b--\n"),
+         "", "", {{"text/plain", "", ""}, {"text/html", "", ""}}},
+    };
+    for (const MessageCase& c : cases)
+        ExpectMessage(c);
+}
+
+TEST(ParseMessage, ForwardLeavesTheConversationAlone)
+{
+    const ParsedMessage message = ParseMessage(
+        Crlf("Message-ID: <outer@x>\nSubject: Fwd\n"
+             "Content-Type: message/rfc822\n\n"
+             "Message-ID: <inner@x>\nIn-Reply-To: <p@x>\nReferences: <o@x>\nSubject: inner\n\nbody"));
+    EXPECT_EQ(message.messageId, "<outer@x>");
+    EXPECT_EQ(message.inReplyTo, "");
+    EXPECT_EQ(message.references, "");
+    EXPECT_EQ(message.subject, "Fwd");
+    EXPECT_EQ(message.textBody, "body");
 }
 
 TEST(ParseMessage, AttachmentTest)

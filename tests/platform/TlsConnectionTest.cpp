@@ -4,6 +4,7 @@
 #include "platform/TlsConnection.h"
 #include "support/FixtureEnv.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -74,7 +75,7 @@ TEST(TlsConnection, DovecotGreetingArrivesOverTls)
     ConnectTls(connection, "POSTERN_IMAP_PORT");
     EXPECT_TRUE(connection.IsConnected());
     const std::string greeting = ReceiveLine(connection);
-    EXPECT_EQ(greeting.rfind("* OK", 0), 0u) << greeting;
+    EXPECT_THAT(greeting, testing::StartsWith("* OK"));
     EXPECT_NE(greeting.find("ready"), std::string::npos) << greeting;
 }
 

@@ -15,29 +15,13 @@
 namespace postern {
 namespace {
 
-#ifdef _WIN32
-constexpr bool kDnsAnyPort = false; // the Windows resolver asks port 53 only
-#else
-constexpr bool kDnsAnyPort = true;
-#endif
-
 // Nothing listens here (the fixture's ports end below it).
 constexpr uint32_t kClosedPort = 17819;
 
 #define POSTERN_REQUIRE_AUTOCONFIG_PEER()                                                        \
     do {                                                                                         \
         POSTERN_REQUIRE_FIXTURE();                                                               \
-        if (test::FixturePort("POSTERN_AUTOCONFIG_PORT") == 0)                                   \
-            GTEST_SKIP() << "POSTERN_AUTOCONFIG_PORT not set (tests/account/autodetect/autoconfig_peer.py)"; \
-    } while (0)
-
-#define POSTERN_REQUIRE_DNS_PEER()                                                               \
-    do {                                                                                         \
-        const uint32_t dnsPort = test::FixturePort("POSTERN_DNS_PORT");                          \
-        if (dnsPort == 0)                                                                        \
-            GTEST_SKIP() << "POSTERN_DNS_PORT not set (tests/platform/dns_peer.py)";             \
-        if (!kDnsAnyPort && dnsPort != 53)                                                       \
-            GTEST_SKIP() << "this platform's resolver only asks port 53";                        \
+        POSTERN_REQUIRE_PORT("POSTERN_AUTOCONFIG_PORT", "tests/account/autodetect/autoconfig_peer.py"); \
     } while (0)
 
 DnsServer TestDns()

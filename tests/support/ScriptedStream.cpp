@@ -5,12 +5,10 @@
 
 namespace postern::test {
 
-namespace {
-
-std::string Printable(std::string_view bytes)
+std::string Visible(std::string_view bytes)
 {
     std::string out;
-    for (char c : bytes.substr(0, 200)) {
+    for (char c : bytes) {
         if (c == '\r')
             out += "\\r";
         else if (c == '\n')
@@ -19,6 +17,14 @@ std::string Printable(std::string_view bytes)
             out += c;
     }
     return out;
+}
+
+namespace {
+
+// Enough of the bytes to recognise them in a mismatch.
+std::string Printable(std::string_view bytes)
+{
+    return Visible(bytes.substr(0, 200));
 }
 
 } // namespace

@@ -76,6 +76,9 @@ private:
     int readsAfterEnd_ = 0;
 };
 
+// CR and LF spelled as \r and \n, for messages about protocol text.
+[[nodiscard]] std::string Visible(std::string_view bytes);
+
 // Longest server step of a script: the split offsets worth trying.
 [[nodiscard]] std::size_t LongestServerStep(const std::vector<ScriptStep>& script);
 

@@ -40,20 +40,6 @@ std::string Outcome(bool ok, const std::string& error, const ImapSession& sessio
     return out;
 }
 
-std::string Visible(std::string_view bytes)
-{
-    std::string out;
-    for (char c : bytes) {
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::string Dump(const std::vector<ImapResponse>& responses)
 {
     std::string out;

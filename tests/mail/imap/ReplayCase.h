@@ -36,7 +36,6 @@ struct ReplayCase {
 
 // Responses as "line[literal,literal]|line..." with CR and LF made visible.
 [[nodiscard]] std::string Dump(const std::vector<ImapResponse>& responses);
-[[nodiscard]] std::string Visible(std::string_view bytes);
 
 // Runs the case whole and split at every offset, with gtest expectations.
 void RunReplayCase(const ReplayCase& c);

@@ -140,19 +140,15 @@ TEST(AttachmentFile, WritesExactlyTheBytesToExactlyThePath)
     const std::string bytes("binary\0\r\n\n\r\x1A\xFF end", 18);
     std::string error;
     ASSERT_TRUE(WriteAttachmentFile(file, bytes, error)) << error;
-    std::string back;
-    ASSERT_TRUE(ReadWholeFile(file, back, error)) << error;
-    EXPECT_EQ(back, bytes);
+    EXPECT_EQ(test::ReadBytes(file), bytes);
 
     // Overwriting truncates.
     ASSERT_TRUE(WriteAttachmentFile(file, "short", error)) << error;
-    ASSERT_TRUE(ReadWholeFile(file, back, error)) << error;
-    EXPECT_EQ(back, "short");
+    EXPECT_EQ(test::ReadBytes(file), "short");
 
     // An empty attachment makes an empty file.
     ASSERT_TRUE(WriteAttachmentFile(file, "", error)) << error;
-    ASSERT_TRUE(ReadWholeFile(file, back, error)) << error;
-    EXPECT_EQ(back, "");
+    EXPECT_EQ(test::ReadBytes(file), "");
 
     // Nothing else appeared in the folder: no temporary files.
     int count = 0;

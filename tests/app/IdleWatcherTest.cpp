@@ -11,19 +11,19 @@
 #include "mail/ImapSession.h"
 #include "platform/TlsConnection.h"
 #include "platform/TcpListener.h"
+#include "support/DovecotFixture.h"
 #include "support/FixtureEnv.h"
+#include "support/ScriptedStream.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +36,10 @@ using Clock = std::chrono::steady_clock;
 using test::FixturePort;
 using test::FixtureValue;
 using test::PollUntil;
+using test::C;
+using test::S;
+using test::ScriptedStream;
+using test::ScriptStep;
 
 constexpr int32_t kAccount = 4;
 
@@ -81,32 +85,9 @@ private:
     std::vector<Clock::time_point> times_;
 };
 
-// A token unique to this process, so runs side by side (natively and under
-// Wine) only ever touch their own test messages.
-const std::string& RunToken()
-{
-    static const std::string token = [] {
-        std::random_device random;
-        char text[32];
-        std::snprintf(text, sizeof text, "idlewatch%08x", static_cast<unsigned>(random()));
-        return std::string(text);
-    }();
-    return token;
-}
-
-ServerLogin AliceLogin()
-{
-    ServerLogin login;
-    login.host = "localhost";
-    login.port = FixturePort("POSTERN_IMAP_PORT");
-    login.user = FixtureValue("POSTERN_USER1");
-    login.password = FixtureValue("POSTERN_PASS1");
-    return login;
-}
-
 WatchedAccount Alice(uint32_t port = 0)
 {
-    const ServerLogin login = AliceLogin();
+    const ServerLogin login = test::FixtureLogin(1);
     WatchedAccount account;
     account.accountIndex = kAccount;
     account.host = login.host;
@@ -116,15 +97,11 @@ WatchedAccount Alice(uint32_t port = 0)
     return account;
 }
 
+// Test messages carry the process's run prefix in their subject, so runs
+// side by side (natively and under Wine) only ever touch their own.
 std::string Message(int number)
 {
-    return "From: Sender <sender@example.test>\r\n"
-           "To: alice@example.test\r\n"
-           "Subject: " + RunToken() + " " + std::to_string(number) + "\r\n"
-           "Date: Mon, 05 Feb 2024 10:00:00 +0000\r\n"
-           "Message-ID: <" + RunToken() + "." + std::to_string(number) + "@example.test>\r\n"
-           "\r\n"
-           "Hello.\r\n";
+    return test::TestMessage(test::RunPrefix() + " " + std::to_string(number));
 }
 
 // Puts `count` messages into alice's inbox with one APPEND (MULTIAPPEND,
@@ -134,7 +111,7 @@ std::string AppendToInbox(int count)
 {
     ImapSession session;
     std::string error;
-    if (!session.Open(AliceLogin(), error))
+    if (!session.Open(test::FixtureLogin(1), error))
         return "open: " + error;
     const std::string tag = session.IssueTag();
     std::string command = tag + " APPEND INBOX";
@@ -164,10 +141,10 @@ void RemoveTestMail()
     ImapSession session;
     std::string error;
     uint32_t count = 0;
-    if (!session.Open(AliceLogin(), error) || !Select(session, "INBOX", count, error))
+    if (!session.Open(test::FixtureLogin(1), error) || !Select(session, "INBOX", count, error))
         return;
     std::vector<ImapResponse> untagged;
-    if (session.Command("SEARCH SUBJECT " + ImapSession::Quote(RunToken()), untagged, error)) {
+    if (session.Command("SEARCH SUBJECT " + ImapSession::Quote(test::RunPrefix()), untagged, error)) {
         std::string numbers;
         for (const ImapResponse& response : untagged) {
             if (response.line.rfind("* SEARCH ", 0) == 0)
@@ -293,80 +270,6 @@ private:
     std::list<std::unique_ptr<Link>> links_;
 };
 
-// A scripted IMAP server over a ByteStream: each client line must start
-// with the expected text, and gets the scripted answer. When the script is
-// used up, the server closes the connection (every later read sees the end).
-class ScriptedServer final : public ByteStream {
-public:
-    struct Step {
-        std::string expect; // prefix of the client's line; "" for the greeting
-        std::string answer;
-    };
-    explicit ScriptedServer(std::vector<Step> steps) : steps_(std::move(steps))
-    {
-        if (!steps_.empty() && steps_.front().expect.empty())
-            pending_ = steps_[next_++].answer;
-    }
-
-    bool Send(std::string_view data, std::string& error) override
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        sent_.append(data);
-        for (std::size_t end; (end = sent_.find("\r\n")) != std::string::npos;) {
-            const std::string line = sent_.substr(0, end);
-            sent_.erase(0, end + 2);
-            lines_.push_back(line);
-            if (next_ < steps_.size() && line.find(steps_[next_].expect) != std::string::npos) {
-                pending_ += steps_[next_++].answer;
-            } else {
-                mismatch_ = "unexpected line: " + line;
-                error = "closed";
-                return false;
-            }
-        }
-        return true;
-    }
-
-    int Receive(char* buffer, int capacity, std::string& /*error*/) override
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (pending_.empty()) {
-            ++readsAfterEnd_;
-            return 0;
-        }
-        const std::size_t n = std::min(pending_.size(), static_cast<std::size_t>(capacity));
-        pending_.copy(buffer, n);
-        pending_.erase(0, n);
-        return static_cast<int>(n);
-    }
-
-    [[nodiscard]] bool Finished() const
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return next_ == steps_.size();
-    }
-    [[nodiscard]] int ReadsAfterEnd() const
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return readsAfterEnd_;
-    }
-    [[nodiscard]] std::string Mismatch() const
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return mismatch_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    std::string pending_;
-    std::string sent_;
-    std::vector<std::string> lines_;
-    std::string mismatch_;
-    int readsAfterEnd_ = 0;
-};
-
 TEST_F(IdleWatcherFixture, ReportsEachConnectionAndEachIdlePassWithNewMail)
 {
     POSTERN_REQUIRE_FIXTURE();
@@ -377,19 +280,17 @@ TEST_F(IdleWatcherFixture, ReportsEachConnectionAndEachIdlePassWithNewMail)
     EXPECT_EQ(log.Calls().front(), kAccount);
     EXPECT_TRUE(watcher.Running());
 
-    // Time to send IDLE; mail that arrives before is reported with the next
-    // pass anyway.
-    std::this_thread::sleep_for(300ms);
+    // The watcher reports just before it sends IDLE; mail that lands before
+    // IDLE begins is announced when it does, so no pause is needed here.
     ASSERT_EQ(AppendToInbox(1), "");
     ASSERT_TRUE(log.WaitFor(2, 15s)) << "new mail while idling was not reported";
 
     // Ten messages at once: one pass notices them, one notification. The
-    // exact count depends on timing, but never one per message.
-    std::this_thread::sleep_for(300ms);
+    // exact count depends on timing, but never one per message: a report
+    // per EXISTS would follow within milliseconds.
     ASSERT_EQ(AppendToInbox(10), "");
     ASSERT_TRUE(log.WaitFor(3, 15s)) << "a burst of new mail was not reported";
-    std::this_thread::sleep_for(1500ms);
-    EXPECT_LE(log.Count(), 4u);
+    EXPECT_FALSE(log.WaitFor(5, 300ms)) << "one notification per message";
 
     watcher.Stop();
     EXPECT_FALSE(watcher.Running());
@@ -403,18 +304,17 @@ TEST_F(IdleWatcherFixture, StopReturnsPromptlyWhileBlockedInIdle)
     NotifyLog log;
     IdleWatcher watcher; // the product's timing: each poll waits up to 20 s
     watcher.Start(Alice(), log.Callback());
+    // The report comes just before IDLE is sent: Stop now meets the watcher
+    // waiting for the server's go-ahead or already blocked in the poll, and
+    // either read must be cut short.
     ASSERT_TRUE(log.WaitFor(1));
-    std::this_thread::sleep_for(500ms);
 
     const auto start = Clock::now();
     watcher.Stop();
     // Aborting takes milliseconds; waiting the poll out would take up to 20 s.
     EXPECT_LT(MillisecondsSince(start), 5000);
     EXPECT_FALSE(watcher.Running());
-
-    // Nothing is reported after Stop, even when mail arrives.
-    ASSERT_EQ(AppendToInbox(1), "");
-    std::this_thread::sleep_for(500ms);
+    // Stop joined the thread: nothing can be reported any more.
     EXPECT_EQ(log.Count(), 1u);
     watcher.Stop();
 }
@@ -455,7 +355,6 @@ TEST_F(IdleWatcherFixture, ReconnectsAfterTheConnectionIsCut)
     IdleWatcher watcher;
     watcher.Start(Alice(relay.Port()), log.Callback());
     ASSERT_TRUE(log.WaitFor(1));
-    std::this_thread::sleep_for(300ms);
 
     const auto cut = Clock::now();
     relay.Cut();
@@ -466,7 +365,6 @@ TEST_F(IdleWatcherFixture, ReconnectsAfterTheConnectionIsCut)
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(log.Time(1) - cut).count(), 1400);
 
     // And the new connection idles: new mail is reported again.
-    std::this_thread::sleep_for(300ms);
     ASSERT_EQ(AppendToInbox(1), "");
     EXPECT_TRUE(log.WaitFor(3, 15s));
     watcher.Stop();
@@ -484,7 +382,6 @@ TEST_F(IdleWatcherFixture, ReconnectsAfterTheServerKicksTheSession)
     IdleWatcher watcher;
     watcher.Start(Alice(), log.Callback());
     ASSERT_TRUE(log.WaitFor(1));
-    std::this_thread::sleep_for(300ms);
 
     const std::string kick = "doveadm -c '" + config + "' kick " + FixtureValue("POSTERN_USER1") + " >/dev/null 2>&1";
     ASSERT_EQ(std::system(kick.c_str()), 0) << kick;
@@ -518,7 +415,8 @@ TEST_F(IdleWatcherFixture, RefusedSignInBacksOffWithoutNotifying)
 
 TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
 {
-    // The token endpoint is a loopback port nobody listens on.
+    // The token endpoint accepts and hangs up at once (the relay's upstream
+    // is a loopback port nobody listens on), and counts the attempts.
     uint16_t closedPort = 0;
     {
         TcpListener probe;
@@ -526,6 +424,8 @@ TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
         ASSERT_TRUE(probe.Listen(0, error)) << error;
         closedPort = probe.Port();
     }
+    CuttableRelay tokenServer(closedPort);
+    ASSERT_TRUE(tokenServer.Listening());
     WatchedAccount account;
     account.accountIndex = kAccount;
     account.host = "localhost";
@@ -535,14 +435,14 @@ TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
     account.clientId = "client";
     account.refreshToken = "refresh";
     account.endpoints.tokenHost = "localhost";
-    account.endpoints.tokenPort = closedPort;
+    account.endpoints.tokenPort = tokenServer.Port();
     IdleWatcherOptions options;
     options.firstBackoff = 50ms;
     options.maxBackoff = 200ms;
     NotifyLog log;
     IdleWatcher watcher(options);
     watcher.Start(account, log.Callback());
-    std::this_thread::sleep_for(800ms);
+    ASSERT_TRUE(PollUntil([&] { return tokenServer.Accepted() >= 3; }, 10s)) << "the refresh was not retried";
     EXPECT_TRUE(watcher.Running());
     EXPECT_EQ(log.Count(), 0u);
     const auto stop = Clock::now();
@@ -550,9 +450,10 @@ TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
     EXPECT_LT(MillisecondsSince(stop), 5000);
 }
 
-const std::vector<ScriptedServer::Step> kSignIn = {
-    {"", "* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] ready\r\n"},
-    {"LOGIN \"alice\" \"secret\"", "C0001 OK signed in\r\n"},
+const std::vector<ScriptStep> kSignIn = {
+    S("* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] ready\r\n"),
+    C("C0001 LOGIN \"alice\" \"secret\"\r\n"),
+    S("C0001 OK signed in\r\n"),
 };
 
 WatchedAccount ScriptedAccount()
@@ -568,7 +469,7 @@ WatchedAccount ScriptedAccount()
 
 // Options that read the script instead of connecting, with waits short
 // enough for a test.
-IdleWatcherOptions ScriptedOptions(ScriptedServer& server)
+IdleWatcherOptions ScriptedOptions(ScriptedStream& server)
 {
     IdleWatcherOptions options;
     options.stream = &server;
@@ -580,12 +481,11 @@ IdleWatcherOptions ScriptedOptions(ScriptedServer& server)
 
 TEST(IdleWatcher, ServerWithoutIdleEndsTheThread)
 {
-    std::vector<ScriptedServer::Step> steps = kSignIn;
+    std::vector<ScriptStep> steps = kSignIn;
     // "IDLEX" and "X-IDLE" contain the letters, not the capability.
-    steps.push_back({"C0002 CAPABILITY",
-                     "* CAPABILITY IMAP4rev1 IDLEX X-IDLE MOVE\r\nC0002 OK done\r\n"});
-    steps.push_back({"C0003 LOGOUT", "* BYE bye\r\nC0003 OK done\r\n"});
-    ScriptedServer server(steps);
+    steps.insert(steps.end(), {C("C0002 CAPABILITY\r\n"), S("* CAPABILITY IMAP4rev1 IDLEX X-IDLE MOVE\r\nC0002 OK done\r\n"),
+                               C("C0003 LOGOUT\r\n"), S("* BYE bye\r\nC0003 OK done\r\n")});
+    ScriptedStream server(steps);
     NotifyLog log;
     IdleWatcher watcher(ScriptedOptions(server));
     watcher.Start(ScriptedAccount(), log.Callback());
@@ -597,9 +497,9 @@ TEST(IdleWatcher, ServerWithoutIdleEndsTheThread)
 
 TEST(IdleWatcher, ConnectionLostWhileAskingCapabilitiesIsRetried)
 {
-    std::vector<ScriptedServer::Step> steps = kSignIn;
-    steps.push_back({"C0002 CAPABILITY", ""}); // and then the server is gone
-    ScriptedServer server(steps);
+    std::vector<ScriptStep> steps = kSignIn;
+    steps.push_back(C("C0002 CAPABILITY\r\n")); // and then the server is gone
+    ScriptedStream server(steps);
     NotifyLog log;
     IdleWatcher watcher(ScriptedOptions(server));
     watcher.Start(ScriptedAccount(), log.Callback());
@@ -613,12 +513,12 @@ TEST(IdleWatcher, ConnectionLostWhileAskingCapabilitiesIsRetried)
 
 TEST(IdleWatcher, ServerWithIdleIsWatchedUntilStopped)
 {
-    std::vector<ScriptedServer::Step> steps = kSignIn;
-    steps.push_back({"C0002 CAPABILITY", "* CAPABILITY IMAP4rev1 IDLE\r\nC0002 OK done\r\n"});
-    steps.push_back({"C0003 SELECT \"INBOX\"", "* 3 EXISTS\r\nC0003 OK [READ-WRITE] done\r\n"});
-    steps.push_back({"C0004 IDLE", "+ idling\r\n* 4 EXISTS\r\n* 5 EXISTS\r\n"});
-    steps.push_back({"DONE", "C0004 OK idle done\r\n"});
-    ScriptedServer server(steps);
+    std::vector<ScriptStep> steps = kSignIn;
+    steps.insert(steps.end(), {C("C0002 CAPABILITY\r\n"), S("* CAPABILITY IMAP4rev1 IDLE\r\nC0002 OK done\r\n"),
+                               C("C0003 SELECT \"INBOX\"\r\n"), S("* 3 EXISTS\r\nC0003 OK [READ-WRITE] done\r\n"),
+                               C("C0004 IDLE\r\n"), S("+ idling\r\n* 4 EXISTS\r\n* 5 EXISTS\r\n"),
+                               C("DONE\r\n"), S("C0004 OK idle done\r\n")});
+    ScriptedStream server(steps);
     NotifyLog log;
     IdleWatcher watcher(ScriptedOptions(server));
     watcher.Start(ScriptedAccount(), log.Callback());

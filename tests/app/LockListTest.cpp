@@ -14,20 +14,6 @@ namespace {
 
 using test::TempFolder;
 
-std::string ReadText(const std::filesystem::path& file)
-{
-    std::string text;
-    std::string error;
-    EXPECT_TRUE(ReadWholeFile(file, text, error)) << error;
-    return text;
-}
-
-void WriteText(const std::filesystem::path& file, const std::string& text)
-{
-    std::string error;
-    ASSERT_TRUE(WriteFileAtomically(file, text, error)) << error;
-}
-
 TEST(LockList, KeysNameTheMessageIdWhenThereIsOneElseFolderAndUid)
 {
     struct Case {
@@ -90,7 +76,7 @@ TEST(LockList, SavesMembersInFileOrderAndReadsThemBack)
         "{\"a\":2,\"f\":\"INBOX\",\"u\":17,\"mid\":\"<abc@example.test>\","
         "\"from\":\"Zoë Ünal <zoe@example.test>\",\"subj\":\"Grüße — 日本語 🙂\",\"d\":1707127200}"
         "]}";
-    EXPECT_EQ(ReadText(file), expected);
+    EXPECT_EQ(test::ReadBytes(file), expected);
 
     LockList loaded;
     ASSERT_TRUE(loaded.Load(file, error)) << error;
@@ -111,7 +97,7 @@ TEST(LockList, SavesMembersInFileOrderAndReadsThemBack)
 
     // Saving what was loaded gives the same bytes.
     ASSERT_TRUE(loaded.Save(file, error)) << error;
-    EXPECT_EQ(ReadText(file), expected);
+    EXPECT_EQ(test::ReadBytes(file), expected);
 }
 
 TEST(LockList, EmptyListSavesAnEmptyArray)
@@ -121,7 +107,7 @@ TEST(LockList, EmptyListSavesAnEmptyArray)
     LockList list;
     std::string error;
     ASSERT_TRUE(list.Save(file, error)) << error;
-    EXPECT_EQ(ReadText(file), "{\"locked\":[]}");
+    EXPECT_EQ(test::ReadBytes(file), "{\"locked\":[]}");
 }
 
 TEST(LockList, MissingFileIsAnEmptyList)
@@ -149,7 +135,7 @@ TEST(LockList, UnreadableFileIsSetAsideNotOverwritten)
         SCOPED_TRACE(text);
         TempFolder folder;
         const auto file = folder.Path() / "locked.json";
-        WriteText(file, text);
+        test::WriteBytes(file, text);
 
         LockList list;
         std::string error;
@@ -157,21 +143,21 @@ TEST(LockList, UnreadableFileIsSetAsideNotOverwritten)
         EXPECT_NE(error.find("locked messages not read"), std::string::npos) << error;
         EXPECT_TRUE(list.Empty());
         // Loading alone changes nothing on disk.
-        EXPECT_EQ(ReadText(file), text);
+        EXPECT_EQ(test::ReadBytes(file), text);
 
         list.Insert("1|INBOX|7", LockEntry{1, "INBOX", 7, "", "f", "s", 1});
         error.clear();
         ASSERT_TRUE(list.Save(file, error)) << error;
-        EXPECT_EQ(ReadText(folder.Path() / "locked.json.unreadable"), text);
+        EXPECT_EQ(test::ReadBytes(folder.Path() / "locked.json.unreadable"), text);
         LockList again;
         ASSERT_TRUE(again.Load(file, error)) << error;
         EXPECT_TRUE(again.Contains("1|INBOX|7"));
 
         // A second damaged file does not replace the first one set aside.
-        WriteText(file, "second damage");
+        test::WriteBytes(file, "second damage");
         ASSERT_TRUE(list.Save(file, error)) << error;
-        EXPECT_EQ(ReadText(folder.Path() / "locked.json.unreadable"), text);
-        EXPECT_EQ(ReadText(folder.Path() / "locked.json.unreadable-2"), "second damage");
+        EXPECT_EQ(test::ReadBytes(folder.Path() / "locked.json.unreadable"), text);
+        EXPECT_EQ(test::ReadBytes(folder.Path() / "locked.json.unreadable-2"), "second damage");
         // A good file is simply rewritten.
         ASSERT_TRUE(list.Save(file, error)) << error;
         EXPECT_FALSE(std::filesystem::exists(folder.Path() / "locked.json.unreadable-3"));
@@ -182,7 +168,7 @@ TEST(LockList, EntriesOfTheWrongShapeAreSkippedAndTheRestKept)
 {
     TempFolder folder;
     const auto file = folder.Path() / "locked.json";
-    WriteText(file,
+    test::WriteBytes(file,
               "{\"other\":1,\"locked\":["
               "{\"a\":1,\"f\":\"INBOX\",\"u\":5,\"mid\":\"\",\"from\":\"ok\",\"subj\":\"s\",\"d\":10},"
               "5,"
@@ -214,7 +200,7 @@ TEST(LockList, LoadReplacesWhatWasThere)
 {
     TempFolder folder;
     const auto file = folder.Path() / "locked.json";
-    WriteText(file, "{\"locked\":[{\"a\":1,\"f\":\"INBOX\",\"u\":5}]}");
+    test::WriteBytes(file, "{\"locked\":[{\"a\":1,\"f\":\"INBOX\",\"u\":5}]}");
     LockList list;
     list.Insert("9|INBOX|9", LockEntry{9, "INBOX", 9, "", "", "", 0});
     std::string error;

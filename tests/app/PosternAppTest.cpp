@@ -42,12 +42,6 @@ AppSettings Reload(const std::filesystem::path& path)
     return settings;
 }
 
-std::string FileText(const std::filesystem::path& path)
-{
-    std::string bytes, error;
-    return ReadWholeFile(path, bytes, error) ? bytes : std::string("<unreadable: " + error + ">");
-}
-
 WindowPlacementState NormalAt(int32_t x, int32_t y, int32_t w, int32_t h)
 {
     WindowPlacementState state;
@@ -110,7 +104,7 @@ TEST(PosternApp, WithoutAUsableAccountThereIsNothingToRunAndTheFileStaysAsItWas)
         EXPECT_FALSE(app.LoadSettings());
         app.Shutdown();
     }
-    EXPECT_EQ(FileText(path), unreadable);
+    EXPECT_EQ(test::ReadBytes(path), unreadable);
 }
 
 TEST(PosternApp, StartUpTakesTheRememberedSelectionAndPaneWidthsFromTheFile)

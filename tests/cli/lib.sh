@@ -4,8 +4,14 @@ runner="$1"
 cli="$2"
 failures=0
 
+# Without the test servers: skipped on a developer's quick run, failed when
+# the test command started them (POSTERN_FIXTURE_REQUIRED=1).
 require_fixture() {
-  if [[ -z "${POSTERN_FIXTURE_DIR:-}" ]]; then
+  if [[ -z "${POSTERN_FIXTURE_DIR:-}" || ! -f "$POSTERN_FIXTURE_DIR/env" ]]; then
+    if [[ "${POSTERN_FIXTURE_REQUIRED:-}" == 1 ]]; then
+      echo "FAIL: the test command started the test servers, but their settings are missing"
+      exit 1
+    fi
     echo "skipped: the test servers are not running"
     exit 0
   fi

@@ -4,6 +4,7 @@
 #include "compose/ContactStore.h"
 
 #include "platform/Files.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,28 +24,6 @@ std::vector<std::string> Displays(const std::vector<Suggestion>& suggestions)
         out.push_back(s.display);
     return out;
 }
-
-// A fresh folder for one test's files, removed afterwards.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        path_ = std::filesystem::temp_directory_path()
-                / ("postern-contacts-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "-"
-                   + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::filesystem::path File(const char* name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 TEST(ContactStore, WhatIsLearned)
 {
@@ -191,8 +170,8 @@ TEST(ContactStore, TiesByCountThenRecency)
 
 TEST(ContactStore, SaveAndLoad)
 {
-    TempFolder folder;
-    const std::filesystem::path file = folder.File("contacts.json");
+    test::TempFolder folder;
+    const std::filesystem::path file = folder / "contacts.json";
     std::string error;
 
     ContactStore store;
@@ -204,9 +183,7 @@ TEST(ContactStore, SaveAndLoad)
     store.Remember("", "anna@x.org");
     ASSERT_TRUE(store.Save(file, error)) << error;
     EXPECT_FALSE(store.Dirty());
-    std::string text;
-    ASSERT_TRUE(ReadWholeFile(file, text, error));
-    EXPECT_EQ(text, "{\"contacts\":[{\"n\":\"Anna \\\"A\\\" Berg\",\"e\":\"anna@x.org\",\"c\":2,\"t\":3},"
+    EXPECT_EQ(test::ReadBytes(file), "{\"contacts\":[{\"n\":\"Anna \\\"A\\\" Berg\",\"e\":\"anna@x.org\",\"c\":2,\"t\":3},"
                     "{\"n\":\"\",\"e\":\"bo@x.org\",\"c\":1,\"t\":2}]}");
 
     ContactStore loaded;
@@ -224,8 +201,8 @@ TEST(ContactStore, SaveAndLoad)
 
 TEST(ContactStore, LoadIsForgiving)
 {
-    TempFolder folder;
-    const std::filesystem::path file = folder.File("contacts.json");
+    test::TempFolder folder;
+    const std::filesystem::path file = folder / "contacts.json";
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(file,
                                     "{\"contacts\":[{\"e\":\"A@X.org\"},{\"n\":\"No mail\"},"
@@ -260,20 +237,20 @@ TEST(ContactStore, LoadIsForgiving)
     EXPECT_TRUE(store.Load(file, error));
     EXPECT_TRUE(store.Snapshot().empty());
     store.Remember("", "x@x.org");
-    EXPECT_TRUE(store.Load(folder.File("missing.json"), error));
+    EXPECT_TRUE(store.Load(folder / "missing.json", error));
     EXPECT_TRUE(store.Snapshot().empty());
 }
 
 TEST(ContactStore, SaveFailureKeepsTheStoreDirty)
 {
-    TempFolder folder;
+    test::TempFolder folder;
     std::string error;
     ContactStore store;
     store.Remember("", "a@x.org");
-    EXPECT_FALSE(store.Save(folder.File("no-such-folder") / "contacts.json", error));
+    EXPECT_FALSE(store.Save(folder / "no-such-folder" / "contacts.json", error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(store.Dirty());
-    EXPECT_TRUE(store.Save(folder.File("contacts.json"), error)) << error;
+    EXPECT_TRUE(store.Save(folder / "contacts.json", error)) << error;
     EXPECT_FALSE(store.Dirty());
 }
 

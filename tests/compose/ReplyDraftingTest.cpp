@@ -108,23 +108,22 @@ TEST(ReplyDrafting, ReplyAllRecipients)
 
 TEST(ReplyDrafting, Subjects)
 {
-    const std::pair<const char*, const char16_t*> replies[] = {
-        {"RE: x", u"RE: x"}, {"re:x", u"re:x"},       {"Re: x", u"Re: x"},
-        {"Fwd: x", u"Re: Fwd: x"}, {"Reply", u"Re: Reply"}, {"", u"Re: "},
+    const struct {
+        bool forward;
+        const char* subject;
+        const char16_t* expected;
+    } cases[] = {
+        {false, "RE: x", u"RE: x"}, {false, "re:x", u"re:x"},         {false, "Re: x", u"Re: x"},
+        {false, "Fwd: x", u"Re: Fwd: x"}, {false, "Reply", u"Re: Reply"}, {false, "", u"Re: "},
+        {true, "Fwd: x", u"Fwd: x"}, {true, "FWD:x", u"FWD:x"},         {true, "Re: x", u"Fwd: Re: x"},
+        {true, "Fw: x", u"Fwd: Fw: x"}, {true, "Forward", u"Fwd: Forward"}, {true, "", u"Fwd: "},
     };
-    for (const auto& [subject, expected] : replies) {
+    for (const auto& c : cases) {
         ParsedMessage source = Source();
-        source.subject = subject;
-        EXPECT_EQ(BuildReplyRequest(source, "INBOX", 1, kAccount, false).subject, expected) << subject;
-    }
-    const std::pair<const char*, const char16_t*> forwards[] = {
-        {"Fwd: x", u"Fwd: x"}, {"FWD:x", u"FWD:x"},      {"Re: x", u"Fwd: Re: x"},
-        {"Fw: x", u"Fwd: Fw: x"}, {"Forward", u"Fwd: Forward"}, {"", u"Fwd: "},
-    };
-    for (const auto& [subject, expected] : forwards) {
-        ParsedMessage source = Source();
-        source.subject = subject;
-        EXPECT_EQ(BuildForwardRequest(source, kAccount).subject, expected) << subject;
+        source.subject = c.subject;
+        const auto request = c.forward ? BuildForwardRequest(source, kAccount)
+                                       : BuildReplyRequest(source, "INBOX", 1, kAccount, false);
+        EXPECT_EQ(request.subject, c.expected) << c.subject << (c.forward ? " (forward)" : " (reply)");
     }
 }
 

@@ -13,7 +13,6 @@ after CONNECTION_SECONDS in total, and the whole process exits by itself
 after --max-lifetime seconds in case nobody stops it.
 """
 
-import argparse
 import logging
 import os
 import socket
@@ -23,9 +22,9 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from peer_process import mark_ready, wait_until_stopped, write_file, write_pidfile  # noqa: E402
+from peer_process import (IDLE_SECONDS, mark_ready, peer_arguments, server_context,  # noqa: E402
+                          wait_until_stopped, write_file, write_pidfile)
 
-IDLE_SECONDS = 10.0
 CONNECTION_SECONDS = 120.0
 MAX_CONNECTIONS_PER_LISTENER = 64
 MAX_LINE = 8192
@@ -359,10 +358,7 @@ class Contexts:
         self.expired = self._make("expired.pem", "expired.key")
 
     def _make(self, cert, key):
-        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        ctx.minimum_version = ssl.TLSVersion.TLSv1_2
-        ctx.load_cert_chain(os.path.join(self.certs, cert), os.path.join(self.certs, key))
-        return ctx
+        return server_context(self.certs, cert, key)
 
     def tls12_fresh(self):
         """A TLS 1.2 context with an empty session cache and no tickets.
@@ -450,13 +446,9 @@ class Listener(threading.Thread):
 
 
 def parse_args():
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--certs", required=True, help="folder made by tests/fixture/make-certs")
+    p = peer_arguments(__doc__)
     p.add_argument("--log", required=True)
-    p.add_argument("--pidfile", required=True)
-    p.add_argument("--ready", required=True, help="written once every port listens")
     p.add_argument("--multiaddr-file", help="receives the host for the multiaddr scenario")
-    p.add_argument("--max-lifetime", type=float, default=4 * 3600)
     p.add_argument("listeners", nargs="+", metavar="SCENARIO=PORT")
     return p.parse_args()
 

@@ -15,21 +15,6 @@ DnsServer TestServer()
     return DnsServer{"127.0.0.1", static_cast<uint16_t>(test::FixturePort("POSTERN_DNS_PORT"))};
 }
 
-#ifdef _WIN32
-constexpr bool kAnyPort = false;
-#else
-constexpr bool kAnyPort = true;
-#endif
-
-#define POSTERN_REQUIRE_DNS_PEER()                                                      \
-    do {                                                                                \
-        const uint32_t dnsPort = test::FixturePort("POSTERN_DNS_PORT");                 \
-        if (dnsPort == 0)                                                               \
-            GTEST_SKIP() << "POSTERN_DNS_PORT not set (tests/platform/dns_peer.py)";    \
-        if (!kAnyPort && dnsPort != 53)                                                 \
-            GTEST_SKIP() << "this platform's resolver only asks port 53";               \
-    } while (0)
-
 TEST(Dns, SrvRecordsComeInAnswerOrderWithoutAdditionalRecords)
 {
     POSTERN_REQUIRE_DNS_PEER();

@@ -27,8 +27,7 @@ HttpsExchange Request(const std::string& verb, const std::string& path)
 #define POSTERN_REQUIRE_HTTPS_PEER()                                                  \
     do {                                                                              \
         POSTERN_REQUIRE_FIXTURE();                                                    \
-        if (test::FixturePort("POSTERN_HTTPS_PORT") == 0)                             \
-            GTEST_SKIP() << "POSTERN_HTTPS_PORT not set (tests/platform/https_peer.py)"; \
+        POSTERN_REQUIRE_PORT("POSTERN_HTTPS_PORT", "tests/platform/https_peer.py");   \
     } while (0)
 
 struct ResponseCase {

@@ -27,15 +27,13 @@ Usage: dns_peer.py --port PORT [--address 127.0.0.1] [--pidfile FILE] [--ready F
 (default port $POSTERN_DNS_PORT). Exits by itself after --max-lifetime seconds.
 """
 
-import argparse
 import os
 import socket
 import struct
 import sys
-import threading
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
+from peer_process import parse_peer_arguments, peer_arguments, serve_until_stopped  # noqa: E402
 
 TYPE_A, TYPE_MX, TYPE_SRV = 1, 15, 33
 CLASS_IN = 1
@@ -145,25 +143,12 @@ def serve(sock):
 
 
 def main():
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    p = peer_arguments(__doc__, "POSTERN_DNS_PORT", certs=False)
     p.add_argument("--address", default="127.0.0.1")
-    p.add_argument("--port", type=int, default=int(os.environ.get("POSTERN_DNS_PORT", "0")),
-                   help="UDP port (default $POSTERN_DNS_PORT)")
-    p.add_argument("--pidfile")
-    p.add_argument("--ready", help="written once the port is bound")
-    p.add_argument("--max-lifetime", type=float, default=4 * 3600)
-    args = p.parse_args()
-    if not args.port:
-        p.error("no port: give --port or set POSTERN_DNS_PORT")
-
+    args = parse_peer_arguments(p, "POSTERN_DNS_PORT")
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind((args.address, args.port))
-    write_pidfile(args.pidfile)
-    threading.Thread(target=serve, args=(sock,), daemon=True).start()
-    mark_ready(args.ready)
-
-    wait_until_stopped(args.max_lifetime)
-    os._exit(0)
+    serve_until_stopped(args, lambda: serve(sock))
 
 
 if __name__ == "__main__":

@@ -20,35 +20,19 @@ Every connection times out after IDLE_SECONDS; the process exits by itself
 after --max-lifetime seconds.
 """
 
-import argparse
-import http.server
 import os
-import socketserver
-import ssl
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
+from peer_process import (HttpsServer, QuietHandler, parse_peer_arguments, peer_arguments,  # noqa: E402
+                          serve_until_stopped, server_context)
 
-IDLE_SECONDS = 10.0
 MAX_BODY = 1024 * 1024
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
+class Handler(QuietHandler):
     server_version = "PosternTestHttps/1.0"
-
-    def log_message(self, format, *args):  # noqa: A002 - the base class's name
-        pass
-
-    def reply(self, status, body, content_type="text/plain"):
-        self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
 
     def do_GET(self):  # noqa: N802 - http.server's naming
         if self.path == "/ok":
@@ -102,57 +86,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(404, b"no such page")
 
 
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-    def __init__(self, address, context):
-        self.context = context
-        super().__init__(address, Handler)
-
-    def finish_request(self, request, client_address):
-        # The handshake runs here, in the connection's own thread, so a
-        # client that stalls in it cannot hold up the others.
-        request.settimeout(IDLE_SECONDS)
-        try:
-            tls = self.context.wrap_socket(request, server_side=True)
-        except (OSError, ssl.SSLError):
-            return
-        try:
-            self.RequestHandlerClass(tls, client_address, self)
-        finally:
-            try:
-                tls.close()
-            except OSError:
-                pass
-
-    def handle_error(self, request, client_address):
-        pass  # clients going away mid-request are expected in these tests
-
-
 def main():
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--certs", default=os.path.join(os.environ.get("POSTERN_FIXTURE_DIR", ""), "certs"),
-                   help="folder with server.pem and server.key (default $POSTERN_FIXTURE_DIR/certs)")
-    p.add_argument("--port", type=int, default=int(os.environ.get("POSTERN_HTTPS_PORT", "0")),
-                   help="port on 127.0.0.1 (default $POSTERN_HTTPS_PORT)")
-    p.add_argument("--pidfile")
-    p.add_argument("--ready", help="written once the port listens")
-    p.add_argument("--max-lifetime", type=float, default=4 * 3600)
-    args = p.parse_args()
-    if not args.port:
-        p.error("no port: give --port or set POSTERN_HTTPS_PORT")
-
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(args.certs, "server.pem"),
-                            os.path.join(args.certs, "server.key"))
-    server = Server(("127.0.0.1", args.port), context)
-    write_pidfile(args.pidfile)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    mark_ready(args.ready)
-
-    wait_until_stopped(args.max_lifetime)
-    os._exit(0)
+    args = parse_peer_arguments(peer_arguments(__doc__, "POSTERN_HTTPS_PORT"), "POSTERN_HTTPS_PORT")
+    server = HttpsServer(args.port, server_context(args.certs), Handler)
+    serve_until_stopped(args, server.serve_forever)
 
 
 if __name__ == "__main__":

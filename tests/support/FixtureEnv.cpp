@@ -29,6 +29,11 @@ bool FixtureRunning()
     return !FixtureValue("POSTERN_FIXTURE_DIR").empty();
 }
 
+bool FixtureRequired()
+{
+    return FixtureValue("POSTERN_FIXTURE_REQUIRED") == "1";
+}
+
 std::filesystem::path HostPath(const std::string& unixPath)
 {
 #ifdef _WIN32

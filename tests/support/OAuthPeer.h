@@ -17,8 +17,7 @@
 #define POSTERN_REQUIRE_OAUTH_PEER()                                                          \
     do {                                                                                      \
         POSTERN_REQUIRE_FIXTURE();                                                            \
-        if (postern::test::FixturePort("POSTERN_SIGNIN_OAUTH_PORT") == 0)                     \
-            GTEST_SKIP() << "POSTERN_SIGNIN_OAUTH_PORT not set (tests/account/signin/oauth_peer.py)"; \
+        POSTERN_REQUIRE_PORT("POSTERN_SIGNIN_OAUTH_PORT", "tests/account/signin/oauth_peer.py"); \
     } while (0)
 
 namespace postern::test {

@@ -36,15 +36,17 @@ private:
     bool open_ = false;
 };
 
-// Polls `condition` until it holds or the deadline passes.
+// Polls `condition` until it holds or the deadline passes; `every` spaces
+// out conditions that ask a server.
 template <typename Condition>
-[[nodiscard]] bool PollUntil(Condition condition, std::chrono::milliseconds limit = kWaitLimit)
+[[nodiscard]] bool PollUntil(Condition condition, std::chrono::milliseconds limit = kWaitLimit,
+                             std::chrono::milliseconds every = std::chrono::milliseconds(1))
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(every);
     }
     return true;
 }

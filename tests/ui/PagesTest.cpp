@@ -10,6 +10,7 @@
 
 #include "platform/Charset.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -127,10 +128,9 @@ TEST(Pages, BodyHtml)
 
 TEST(Pages, MessagePage)
 {
-    ASSERT_EQ(kPageHead.size(), 852u);
-    EXPECT_EQ(kPageHead.rfind("<!doctype html><html><head><meta charset='utf-8'><style>body{", 0), 0u);
-    EXPECT_NE(kPageHead.find("content:'\\25B8'"), std::string_view::npos);
-    EXPECT_EQ(kPageHead.substr(kPageHead.size() - 21), "</style></head><body>");
+    // The head declares UTF-8 and ends where the body begins.
+    EXPECT_THAT(kPageHead, testing::StartsWith("<!doctype html><html><head><meta charset='utf-8'>"));
+    EXPECT_THAT(kPageHead, testing::EndsWith("</style></head><body>"));
 
     ParsedMessage m;
     m.textBody = "Grüße 😀";

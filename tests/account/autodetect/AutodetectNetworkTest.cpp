@@ -22,17 +22,7 @@ constexpr uint32_t kClosedPort = 17819;
 #define POSTERN_REQUIRE_AUTOCONFIG_PEER()                                                        \
     do {                                                                                         \
         POSTERN_REQUIRE_FIXTURE();                                                               \
-        if (test::FixturePort("POSTERN_AUTOCONFIG_PORT") == 0)                                   \
-            GTEST_SKIP() << "POSTERN_AUTOCONFIG_PORT not set (tests/account/autodetect/autoconfig_peer.py)"; \
-    } while (0)
-
-#define POSTERN_REQUIRE_DNS_PEER()                                                               \
-    do {                                                                                         \
-        const uint32_t dnsPort = test::FixturePort("POSTERN_DNS_PORT");                          \
-        if (dnsPort == 0)                                                                        \
-            GTEST_SKIP() << "POSTERN_DNS_PORT not set (tests/platform/dns_peer.py)";             \
-        if (!test::kDnsAnyPort && dnsPort != 53)                                                       \
-            GTEST_SKIP() << "this platform's resolver only asks port 53";                        \
+        POSTERN_REQUIRE_PORT("POSTERN_AUTOCONFIG_PORT", "tests/account/autodetect/autoconfig_peer.py"); \
     } while (0)
 
 DnsServer TestDns()

@@ -2,6 +2,7 @@
 // the autoconfig reader, and the address checks that come before any source.
 #include "account/Autodetect.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace postern {
@@ -42,7 +43,7 @@ TEST(MatchKnownProvider, RowsMatchEveryListedDomainIgnoringCase)
         EXPECT_EQ(settings.smtpHost, c.smtpHost);
         EXPECT_EQ(settings.smtpPort, c.smtpPort);
         EXPECT_EQ(settings.useGoogleSignIn, c.google);
-        EXPECT_EQ(settings.note.rfind(c.notePrefix, 0), 0u) << settings.note;
+        EXPECT_THAT(settings.note, testing::StartsWith(c.notePrefix));
         if (c.notePrefix[0] == '\0') {
             EXPECT_TRUE(settings.note.empty());
         }

@@ -18,19 +18,14 @@ Usage: autoconfig_peer.py --certs DIR --port PORT [--pidfile F] [--ready F]
 --max-lifetime seconds; every connection times out after 10 s.
 """
 
-import argparse
-import http.server
 import os
-import socketserver
-import ssl
 import sys
-import threading
 import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
+from peer_process import (HttpsServer, QuietHandler, parse_peer_arguments, peer_arguments,  # noqa: E402
+                          serve_until_stopped, server_context)
 
-IDLE_SECONDS = 10.0
 
 
 def document(imap_host, smtp_host, smtp_port, smtp_socket):
@@ -62,21 +57,10 @@ ISPDB = {
 }
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, format, *args):  # noqa: A002
-        pass
-
+class Handler(QuietHandler):
     def reply(self, status, body):
-        data = body.encode()
-        self.send_response(status)
-        if status == 301:
-            self.send_header("Location", "/v1.1/ispdb.test")
-        self.send_header("Content-Type", "application/xml")
-        self.send_header("Content-Length", str(len(data)))
-        self.end_headers()
-        self.wfile.write(data)
+        headers = [("Location", "/v1.1/ispdb.test")] if status == 301 else []
+        super().reply(status, body, "application/xml", headers)
 
     def do_GET(self):  # noqa: N802
         url = urllib.parse.urlsplit(self.path)
@@ -95,50 +79,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(404, "not found")
 
 
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-    def __init__(self, address, context):
-        self.context = context
-        super().__init__(address, Handler)
-
-    def finish_request(self, request, client_address):
-        request.settimeout(IDLE_SECONDS)
-        try:
-            tls = self.context.wrap_socket(request, server_side=True)
-        except (OSError, ssl.SSLError):
-            return
-        try:
-            self.RequestHandlerClass(tls, client_address, self)
-        finally:
-            try:
-                tls.close()
-            except OSError:
-                pass
-
-    def handle_error(self, request, client_address):
-        pass
-
-
 def main():
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--certs", default=os.path.join(os.environ.get("POSTERN_FIXTURE_DIR", ""), "certs"))
-    p.add_argument("--port", type=int, default=int(os.environ.get("POSTERN_AUTOCONFIG_PORT", "0")))
-    p.add_argument("--pidfile")
-    p.add_argument("--ready")
-    p.add_argument("--max-lifetime", type=float, default=4 * 3600)
-    args = p.parse_args()
-    if not args.port:
-        p.error("no port: give --port or set POSTERN_AUTOCONFIG_PORT")
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(args.certs, "server.pem"), os.path.join(args.certs, "server.key"))
-    server = Server(("127.0.0.1", args.port), context)
-    write_pidfile(args.pidfile)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    mark_ready(args.ready)
-    wait_until_stopped(args.max_lifetime)
-    os._exit(0)
+    args = parse_peer_arguments(peer_arguments(__doc__, "POSTERN_AUTOCONFIG_PORT"), "POSTERN_AUTOCONFIG_PORT")
+    server = HttpsServer(args.port, server_context(args.certs), Handler)
+    serve_until_stopped(args, server.serve_forever)
 
 
 if __name__ == "__main__":

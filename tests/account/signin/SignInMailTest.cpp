@@ -16,6 +16,7 @@
 #include "mail/MimeParser.h"
 #include "mail/SmtpClient.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,8 +29,7 @@ namespace {
 #define POSTERN_REQUIRE_TOKEN_CHECKING_SERVERS()                                                       \
     do {                                                                                               \
         POSTERN_REQUIRE_OAUTH_PEER();                                                                  \
-        if (FixturePort("POSTERN_SIGNIN_INTROSPECT_PORT") == 0)                                        \
-            GTEST_SKIP() << "POSTERN_SIGNIN_INTROSPECT_PORT not set (Dovecot cannot check tokens)";    \
+        POSTERN_REQUIRE_PORT("POSTERN_SIGNIN_INTROSPECT_PORT", "Dovecot cannot check tokens");         \
     } while (0)
 
 const char* const kSmtpPorts[] = {"POSTERN_SMTPS_PORT", "POSTERN_SUBMISSION_PORT"};
@@ -122,7 +122,7 @@ TEST(SignedInMail, TokenOpensImapAndSubmitsOverSmtp)
         ASSERT_TRUE(FetchMessage(session, uid, raw, error)) << error;
         const ParsedMessage parsed = ParseMessage(raw);
         EXPECT_EQ(parsed.subject, message.subject);
-        EXPECT_EQ(parsed.textBody.rfind("Sent with an access token.\r\n", 0), 0u) << parsed.textBody;
+        EXPECT_THAT(parsed.textBody, testing::StartsWith("Sent with an access token.\r\n"));
         EXPECT_TRUE(DeleteMessage(session, uid, error)) << error;
     }
     session.Logout();
@@ -161,13 +161,13 @@ TEST(SignedInMail, RefusedTokensGetTheServersAnswer)
         // for the client's empty answer; only then comes the tagged NO.
         ImapSession session;
         EXPECT_FALSE(session.Open(TokenLogin("POSTERN_IMAP_PORT", c.token, c.userName), error));
-        EXPECT_EQ(error.rfind("OAuth sign-in rejected: server said: NO ", 0), 0u) << error;
+        EXPECT_THAT(error, testing::StartsWith("OAuth sign-in rejected: server said: NO "));
         EXPECT_FALSE(session.IsConnected());
         session.Logout();
         // Postfix relays the challenge as a 334 reply.
         for (const char* port : kSmtpPorts) {
             EXPECT_FALSE(SubmitWithToken(port, c.token, c.userName, "Subject: refused\r\n\r\nx\r\n", error));
-            EXPECT_EQ(error.rfind("SMTP OAuth sign-in rejected: 535 ", 0), 0u) << port << ": " << error;
+            EXPECT_THAT(error, testing::StartsWith("SMTP OAuth sign-in rejected: 535 ")) << port;
         }
     }
 

@@ -6,6 +6,7 @@
 #include "account/GoogleSignIn.h"
 #include "platform/Clock.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace postern {
@@ -173,13 +174,13 @@ TEST(SignInInteractive, FlowsThroughTheLoopbackRedirect)
         EXPECT_EQ(error, c.error);
         if (c.page != nullptr) {
             EXPECT_NE(browser.page.find(c.page), std::string::npos) << browser.page;
-            EXPECT_EQ(browser.page.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+            EXPECT_THAT(browser.page, testing::StartsWith("HTTP/1.1 200 OK\r\n"));
         }
         EXPECT_TRUE(browser.secondRefused);
         if (c.ok) {
             EXPECT_EQ(tokens.email, "alice@example.test");
-            EXPECT_EQ(tokens.accessToken.rfind("at-", 0), 0u);
-            EXPECT_EQ(tokens.refreshToken.rfind("rt-", 0), 0u);
+            EXPECT_THAT(tokens.accessToken, testing::StartsWith("at-"));
+            EXPECT_THAT(tokens.refreshToken, testing::StartsWith("rt-"));
             EXPECT_GE(tokens.expiresAt, before + 3539);
             EXPECT_LE(tokens.expiresAt, NowUnixSeconds() + 3539);
         }

@@ -39,24 +39,20 @@ $POSTERN_SIGNIN_INTROSPECT_PORT). Exits by itself after --max-lifetime
 seconds; every connection times out after 10 s.
 """
 
-import argparse
 import base64
 import hashlib
-import http.server
 import json
 import os
 import secrets
-import socketserver
-import ssl
 import sys
 import threading
 import time
 import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from peer_process import mark_ready, wait_until_stopped, write_pidfile  # noqa: E402
+from peer_process import (HttpsServer, QuietHandler, parse_peer_arguments, peer_arguments,  # noqa: E402
+                          serve_until_stopped, server_context)
 
-IDLE_SECONDS = 10.0
 MAX_BODY = 64 * 1024
 EMAIL = "alice@example.test"
 
@@ -75,21 +71,9 @@ def id_token(email):
     return f"{header}.{payload}.signature"
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
-
-    def log_message(self, format, *args):  # noqa: A002
-        pass
-
+class Handler(QuietHandler):
     def reply(self, status, body, content_type="application/json"):
-        if isinstance(body, (dict, list)):
-            body = json.dumps(body)
-        data = body.encode()
-        self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(data)))
-        self.end_headers()
-        self.wfile.write(data)
+        super().reply(status, json.dumps(body) if isinstance(body, (dict, list)) else body, content_type)
 
     def do_GET(self):  # noqa: N802
         url = urllib.parse.urlsplit(self.path)
@@ -227,58 +211,15 @@ class IntrospectionHandler(Handler):
                              **entry})
 
 
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-    def __init__(self, address, context, handler=Handler):
-        self.context = context  # None: plain HTTP
-        super().__init__(address, handler)
-
-    def finish_request(self, request, client_address):
-        request.settimeout(IDLE_SECONDS)
-        if self.context is None:
-            self.RequestHandlerClass(request, client_address, self)
-            return
-        try:
-            tls = self.context.wrap_socket(request, server_side=True)
-        except (OSError, ssl.SSLError):
-            return
-        try:
-            self.RequestHandlerClass(tls, client_address, self)
-        finally:
-            try:
-                tls.close()
-            except OSError:
-                pass
-
-    def handle_error(self, request, client_address):
-        pass
-
-
 def main():
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--certs", default=os.path.join(os.environ.get("POSTERN_FIXTURE_DIR", ""), "certs"))
-    p.add_argument("--port", type=int, default=int(os.environ.get("POSTERN_SIGNIN_OAUTH_PORT", "0")))
+    p = peer_arguments(__doc__, "POSTERN_SIGNIN_OAUTH_PORT")
     p.add_argument("--introspect-port", type=int,
                    default=int(os.environ.get("POSTERN_SIGNIN_INTROSPECT_PORT", "0")))
-    p.add_argument("--pidfile")
-    p.add_argument("--ready")
-    p.add_argument("--max-lifetime", type=float, default=4 * 3600)
-    args = p.parse_args()
-    if not args.port:
-        p.error("no port: give --port or set POSTERN_SIGNIN_OAUTH_PORT")
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(args.certs, "server.pem"), os.path.join(args.certs, "server.key"))
-    servers = [Server(("127.0.0.1", args.port), context)]
+    args = parse_peer_arguments(p, "POSTERN_SIGNIN_OAUTH_PORT")
+    servers = [HttpsServer(args.port, server_context(args.certs), Handler)]
     if args.introspect_port:
-        servers.append(Server(("127.0.0.1", args.introspect_port), None, IntrospectionHandler))
-    write_pidfile(args.pidfile)
-    for server in servers:
-        threading.Thread(target=server.serve_forever, daemon=True).start()
-    mark_ready(args.ready)
-    wait_until_stopped(args.max_lifetime)
-    os._exit(0)
+        servers.append(HttpsServer(args.introspect_port, None, IntrospectionHandler))
+    serve_until_stopped(args, *(server.serve_forever for server in servers))
 
 
 if __name__ == "__main__":

@@ -4,13 +4,13 @@
 
 #include "mail/ImapMailbox.h"
 #include "platform/Charset.h"
+#include "support/Waiting.h"
 #include "support/FixtureEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
-#include <thread>
 
 namespace postern::test {
 namespace {
@@ -144,13 +144,8 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     EXPECT_TRUE(alice.Search("INBOX", "ANSWERED").empty());
 
     // The message went through the MTA into the inbox.
-    bool delivered = false;
-    for (int i = 0; i < 100 && !delivered; ++i) {
-        delivered = !alice.Search("INBOX", "SUBJECT \"Re: question\"").empty();
-        if (!delivered)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(test::PollUntil([&] { return !alice.Search("INBOX", "SUBJECT \"Re: question\"").empty(); },
+                                test::kWaitLimit, std::chrono::milliseconds(100)));
 
     // An answer for a compose window that has closed is dropped unread.
     engine.port.CloseComposeWindow(78);

@@ -39,7 +39,7 @@ std::string OpenWith(ImapSession& s, const std::string& user, const std::string&
     return Outcome(ok, error, s);
 }
 
-const std::vector<ReplayStep> kGreeting = {S("* OK [CAPABILITY IMAP4rev1 LITERAL+ AUTH=PLAIN] Server ready.\r\n")};
+const std::vector<ScriptStep> kGreeting = {S("* OK [CAPABILITY IMAP4rev1 LITERAL+ AUTH=PLAIN] Server ready.\r\n")};
 
 const std::vector<ReplayCase>& SessionCases()
 {
@@ -176,7 +176,7 @@ TEST(ImapSessionReplay, EndlessLineStopsAtOneMebibyte)
     // 4 MiB without a line feed: the session must give up near 1 MiB, not
     // read (and keep) all of it.
     const std::string endless(4u << 20, 'x');
-    ReplayStream stream(Join(SignedIn(), {C("C0002 X\r\n"), S("* OK " + endless)}));
+    ScriptedStream stream(Join(SignedIn(), {C("C0002 X\r\n"), S("* OK " + endless)}));
     ImapSession session;
     session.UseStream(&stream);
     ASSERT_EQ(OpenReplay(session), "");
@@ -191,14 +191,14 @@ TEST(ImapSessionReplay, EndlessLineStopsAtOneMebibyte)
 
 TEST(ImapSessionReplay, TagCounterPastNineThousandNineHundredNinetyNine)
 {
-    std::vector<ReplayStep> script = SignedIn();
+    std::vector<ScriptStep> script = SignedIn();
     for (int i = 2; i <= 10001; ++i) {
         char tag[16];
         std::snprintf(tag, sizeof tag, "C%04d", i);
         script.push_back(C(std::string(tag) + " NOOP\r\n"));
         script.push_back(S(std::string(tag) + " OK\r\n"));
     }
-    ReplayStream stream(script);
+    ScriptedStream stream(script);
     ImapSession session;
     session.UseStream(&stream);
     ASSERT_EQ(OpenReplay(session), "");

@@ -150,7 +150,7 @@ TEST(ImapTranscript, Replay)
         for (size_t split : {size_t{0}, size_t{1}, size_t{2}, size_t{5}, size_t{13}, size_t{100}, size_t{1000}}) {
             if (idle && split)
                 continue;
-            ReplayStream stream(transcript.steps, split);
+            ScriptedStream stream(transcript.steps, split);
             ImapSession session;
             session.UseStream(&stream);
             const std::string result = scenario.run(session, login, [] {});
@@ -205,7 +205,7 @@ TEST(ImapTranscript, FileFormatRoundTripAndDamage)
     ASSERT_TRUE(ParseTranscript(text, back, error)) << error;
     ASSERT_EQ(back.steps.size(), 4u);
     EXPECT_EQ(back.steps[1].bytes, std::string("x\0y\n", 4));
-    EXPECT_EQ(back.steps[2].kind, ReplayStep::Timeout);
+    EXPECT_EQ(back.steps[2].kind, ScriptStep::Timeout);
     EXPECT_EQ(back.result, "ok\n");
     const struct {
         std::string text;

@@ -2,6 +2,7 @@
 // and the malformed names a server might send.
 #include "mail/ModifiedUtf7.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace postern::test {
@@ -74,7 +75,7 @@ TEST(ModifiedUtf7, RejectsIllFormedUtf8)
         std::string encoded;
         std::string error;
         EXPECT_FALSE(EncodeModifiedUtf7(c, encoded, error)) << c;
-        EXPECT_EQ(error.rfind("invalid UTF-8 in mailbox name at byte ", 0), 0u) << error;
+        EXPECT_THAT(error, testing::StartsWith("invalid UTF-8 in mailbox name at byte "));
     }
 }
 

@@ -4,7 +4,7 @@
 
 namespace postern::test {
 
-std::vector<ReplayStep> SignedIn(const std::string& capabilities)
+std::vector<ScriptStep> SignedIn(const std::string& capabilities)
 {
     return {
         S("* OK [CAPABILITY IMAP4rev1 LITERAL+ AUTH=PLAIN] Server ready.\r\n"),
@@ -13,7 +13,7 @@ std::vector<ReplayStep> SignedIn(const std::string& capabilities)
     };
 }
 
-std::vector<ReplayStep> Join(std::vector<ReplayStep> a, const std::vector<ReplayStep>& b)
+std::vector<ScriptStep> Join(std::vector<ScriptStep> a, const std::vector<ScriptStep>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -40,20 +40,6 @@ std::string Outcome(bool ok, const std::string& error, const ImapSession& sessio
     return out;
 }
 
-std::string Visible(std::string_view bytes)
-{
-    std::string out;
-    for (char c : bytes) {
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::string Dump(const std::vector<ImapResponse>& responses)
 {
     std::string out;
@@ -76,7 +62,7 @@ void RunReplayCase(const ReplayCase& c)
     SCOPED_TRACE(c.name);
     const size_t longest = c.splittable ? LongestServerStep(c.script) : 0;
     for (size_t split = 0; split <= longest; ++split) {
-        ReplayStream stream(c.script, split);
+        ScriptedStream stream(c.script, split);
         std::string result;
         {
             ImapSession session;

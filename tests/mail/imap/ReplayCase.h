@@ -3,7 +3,7 @@
 // cut at every byte offset; the outcome must not change.
 #pragma once
 
-#include "ReplayStream.h"
+#include "support/ScriptedStream.h"
 
 #include "mail/ImapResponse.h"
 #include "mail/ImapSession.h"
@@ -16,7 +16,7 @@ namespace postern::test {
 
 struct ReplayCase {
     const char* name;
-    std::vector<ReplayStep> script;
+    std::vector<ScriptStep> script;
     std::function<std::string(ImapSession&)> run;
     std::string expected;
     // IDLE polls see how many bytes one Receive brought, so a split can
@@ -25,8 +25,8 @@ struct ReplayCase {
 };
 
 // The usual opening: greeting, LOGIN "u" "p" as C0001, OK with capabilities.
-[[nodiscard]] std::vector<ReplayStep> SignedIn(const std::string& capabilities = "IMAP4rev1 IDLE MOVE UIDPLUS");
-[[nodiscard]] std::vector<ReplayStep> Join(std::vector<ReplayStep> a, const std::vector<ReplayStep>& b);
+[[nodiscard]] std::vector<ScriptStep> SignedIn(const std::string& capabilities = "IMAP4rev1 IDLE MOVE UIDPLUS");
+[[nodiscard]] std::vector<ScriptStep> Join(std::vector<ScriptStep> a, const std::vector<ScriptStep>& b);
 
 // Opens with user "u" and password "p"; "" on success, else the error.
 [[nodiscard]] std::string OpenReplay(ImapSession& session);
@@ -36,7 +36,6 @@ struct ReplayCase {
 
 // Responses as "line[literal,literal]|line..." with CR and LF made visible.
 [[nodiscard]] std::string Dump(const std::vector<ImapResponse>& responses);
-[[nodiscard]] std::string Visible(std::string_view bytes);
 
 // Runs the case whole and split at every offset, with gtest expectations.
 void RunReplayCase(const ReplayCase& c);

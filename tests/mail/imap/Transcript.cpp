@@ -25,8 +25,8 @@ std::string FormatTranscript(const Transcript& transcript)
         out += kind;
         out += ' ' + std::to_string(bytes.size()) + '\n' + bytes + '\n';
     };
-    for (const ReplayStep& step : transcript.steps) {
-        const char kind = step.kind == ReplayStep::Client ? 'C' : step.kind == ReplayStep::Server ? 'S' : 'T';
+    for (const ScriptStep& step : transcript.steps) {
+        const char kind = step.kind == ScriptStep::Client ? 'C' : step.kind == ScriptStep::Server ? 'S' : 'T';
         record(kind, step.bytes);
     }
     record('R', transcript.result);
@@ -75,8 +75,8 @@ void Redact(Transcript& transcript, const std::string& secret, const std::string
 {
     if (secret.empty())
         return;
-    for (ReplayStep& step : transcript.steps) {
-        if (step.kind != ReplayStep::Client)
+    for (ScriptStep& step : transcript.steps) {
+        if (step.kind != ScriptStep::Client)
             continue;
         for (size_t at = step.bytes.find(secret); at != std::string::npos;
              at = step.bytes.find(secret, at + replacement.size()))

@@ -1,7 +1,7 @@
 // Recorded sessions with real servers, kept as regression fixtures. A
 // RecordingStream sits between the session and the real connection and
 // notes every Send and every Receive as it happened (the arrival pieces
-// too); the transcript file replays them through a ReplayStream later.
+// too); the transcript file replays them through a ScriptedStream later.
 //
 // File format, binary-safe and readable: one record per step,
 //   "C <length>\n" + bytes + "\n"   the client sent this
@@ -10,7 +10,7 @@
 //   "R <length>\n" + text + "\n"    the outcome the scenario reported
 #pragma once
 
-#include "ReplayStream.h"
+#include "support/ScriptedStream.h"
 
 #include "platform/ByteStream.h"
 
@@ -25,15 +25,15 @@ public:
     explicit RecordingStream(ByteStream& inner) : inner(inner) {}
     [[nodiscard]] bool Send(std::string_view data, std::string& error) override;
     [[nodiscard]] int Receive(char* buffer, int capacity, std::string& error) override;
-    [[nodiscard]] std::vector<ReplayStep>& Steps() { return steps; }
+    [[nodiscard]] std::vector<ScriptStep>& Steps() { return steps; }
 
 private:
     ByteStream& inner;
-    std::vector<ReplayStep> steps;
+    std::vector<ScriptStep> steps;
 };
 
 struct Transcript {
-    std::vector<ReplayStep> steps;
+    std::vector<ScriptStep> steps;
     std::string result;
 };
 

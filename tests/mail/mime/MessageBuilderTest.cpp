@@ -2,6 +2,7 @@
 #include "mail/MessageBuilder.h"
 #include "mail/MimeParser.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -83,7 +84,7 @@ TEST(MakeBoundary, FormatAndDistinctLevels)
 {
     const std::string one = MakeBoundary(1);
     const std::string two = MakeBoundary(2);
-    EXPECT_EQ(one.rfind("=_Postern_", 0), 0u);
+    EXPECT_THAT(one, testing::StartsWith("=_Postern_"));
     EXPECT_EQ(one.substr(one.size() - 3), "_1_");
     EXPECT_EQ(two.substr(two.size() - 3), "_2_");
     EXPECT_NE(one, two);
@@ -133,7 +134,7 @@ TEST(BuildMessage, PlainMessageHeaderOrder)
     EXPECT_EQ(lines[1], "From: alice@example.test");
     EXPECT_EQ(lines[2], "To: Bob <bob@example.test>");
     EXPECT_EQ(lines[3], "Subject: Hello");
-    EXPECT_EQ(lines[4].rfind("Message-ID: <", 0), 0u);
+    EXPECT_THAT(lines[4], testing::StartsWith("Message-ID: <"));
     EXPECT_EQ(lines[4].rfind("@example.test>"), lines[4].size() - 14);
     EXPECT_EQ(lines[5], "MIME-Version: 1.0");
     EXPECT_EQ(lines[6], "X-Mailer: Postern (Halvorsoft)");

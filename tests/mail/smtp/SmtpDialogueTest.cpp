@@ -4,6 +4,7 @@
 #include "mail/SmtpClient.h"
 
 #include "mail/Base64.h"
+#include "support/ScriptedStream.h"
 
 #include <gtest/gtest.h>
 
@@ -15,56 +16,18 @@
 namespace postern {
 namespace {
 
+using test::Replies;
+using test::ScriptedStream;
+
 // Hands out its replies in order, at most maxChunk bytes per Receive, then
 // reports the connection closed; records everything the client sends.
-class ScriptedServer final : public ByteStream {
-public:
-    ScriptedServer(std::vector<std::string> replies, std::size_t maxChunk)
-        : replies(std::move(replies)), maxChunk(maxChunk)
+struct Server : ScriptedStream {
+    explicit Server(const std::vector<std::string>& replies, std::size_t maxChunk = 8192)
+        : ScriptedStream(Replies(replies))
     {
+        CutInto(maxChunk);
+        RecordSendsOnly();
     }
-
-    bool Send(std::string_view data, std::string& error) override
-    {
-        if (failSend) {
-            error = "send failed: connection reset";
-            return false;
-        }
-        sent.append(data);
-        return true;
-    }
-
-    int Receive(char* buffer, int capacity, std::string& error) override
-    {
-        if (next >= replies.size()) {
-            if (!receiveError.empty()) {
-                error = receiveError;
-                return -1;
-            }
-            return timeOut ? -2 : 0;
-        }
-        const std::string& reply = replies[next];
-        const std::size_t count =
-            std::min({reply.size() - offset, maxChunk, static_cast<std::size_t>(capacity)});
-        std::memcpy(buffer, reply.data() + offset, count);
-        offset += count;
-        if (offset == reply.size()) {
-            ++next;
-            offset = 0;
-        }
-        return static_cast<int>(count);
-    }
-
-    std::string sent;
-    bool failSend = false;
-    bool timeOut = false;
-    std::string receiveError;
-
-private:
-    std::vector<std::string> replies;
-    std::size_t maxChunk;
-    std::size_t next = 0;
-    std::size_t offset = 0;
 };
 
 const char kPlainAuth[] = "AUTH PLAIN AGFsaWNlAHNlY3JldA==\r\n"; // \0alice\0secret
@@ -209,7 +172,7 @@ TEST(SmtpDialogue, Table)
         for (std::size_t chunk : {1u, 2u, 3u, 5u, 8192u}) {
             if (c.wholeReplies && chunk != 8192u)
                 continue;
-            ScriptedServer server(c.replies, chunk);
+            Server server(c.replies, chunk);
             int tlsStarts = 0;
             const SmtpClient::StartTls startTls = [&](std::string&) {
                 ++tlsStarts;
@@ -223,7 +186,7 @@ TEST(SmtpDialogue, Table)
             if (!c.ok) {
                 EXPECT_EQ(error, c.error) << c.name << " / chunk " << chunk;
             }
-            EXPECT_EQ(server.sent, c.sent) << c.name << " / chunk " << chunk;
+            EXPECT_EQ(server.Sent(), c.sent) << c.name << " / chunk " << chunk;
             EXPECT_EQ(tlsStarts, c.tlsStarts) << c.name << " / chunk " << chunk;
         }
     }
@@ -264,7 +227,7 @@ TEST(SmtpDialogue, XOAuth2)
         {"closed instead of any reply", {greeting, ehlo}, false, "SMTP connection closed", command},
     };
     for (const auto& c : cases) {
-        ScriptedServer server(c.replies, 8192);
+        Server server(c.replies);
         SmtpClient client;
         std::string error;
         const bool ok = client.RunDialogue(server, true, nullptr, login, "alice@example.test",
@@ -273,16 +236,15 @@ TEST(SmtpDialogue, XOAuth2)
         if (!c.ok) {
             EXPECT_EQ(error, c.error) << c.name;
         }
-        EXPECT_EQ(server.sent, "EHLO postern.local\r\n" + c.sentAfterEhlo) << c.name;
+        EXPECT_EQ(server.Sent(), "EHLO postern.local\r\n" + c.sentAfterEhlo) << c.name;
     }
 }
 
 TEST(SmtpDialogue, TransportFailures)
 {
-    const std::vector<std::string> greetingOnly = {"220 hi\r\n"};
     {
-        ScriptedServer server(greetingOnly, 8192);
-        server.receiveError = "receive failed: connection reset by peer";
+        ScriptedStream server({test::S("220 hi\r\n"), test::Fail("receive failed: connection reset by peer")});
+        server.RecordSendsOnly();
         SmtpClient client;
         std::string error;
         EXPECT_FALSE(client.RunDialogue(server, true, nullptr, PasswordLogin(), "a@x", {"b@x"}, "m",
@@ -290,8 +252,8 @@ TEST(SmtpDialogue, TransportFailures)
         EXPECT_EQ(error, "receive failed: connection reset by peer");
     }
     {
-        ScriptedServer server(greetingOnly, 8192);
-        server.timeOut = true;
+        ScriptedStream server({test::S("220 hi\r\n"), test::Wait()});
+        server.RecordSendsOnly();
         SmtpClient client;
         std::string error;
         EXPECT_FALSE(client.RunDialogue(server, true, nullptr, PasswordLogin(), "a@x", {"b@x"}, "m",
@@ -299,8 +261,8 @@ TEST(SmtpDialogue, TransportFailures)
         EXPECT_EQ(error, "SMTP connection closed");
     }
     {
-        ScriptedServer server(greetingOnly, 8192);
-        server.failSend = true;
+        Server server({"220 hi\r\n"});
+        server.FailSends("send failed: connection reset");
         SmtpClient client;
         std::string error;
         EXPECT_FALSE(client.RunDialogue(server, true, nullptr, PasswordLogin(), "a@x", {"b@x"}, "m",
@@ -308,7 +270,7 @@ TEST(SmtpDialogue, TransportFailures)
         EXPECT_EQ(error, "send failed: connection reset");
     }
     {
-        ScriptedServer server({"220 hi\r\n", "250 ok\r\n", "220 go\r\n"}, 8192);
+        Server server({"220 hi\r\n", "250 ok\r\n", "220 go\r\n"});
         SmtpClient client;
         std::string error;
         const SmtpClient::StartTls failing = [](std::string& tlsError) {
@@ -333,7 +295,7 @@ TEST(SmtpDialogue, EndlessReplyIsBounded)
         {&endlessReply, "SMTP reply too long"},
     };
     for (const auto& [replies, expected] : cases) {
-        ScriptedServer server(*replies, 8192);
+        Server server(*replies);
         SmtpClient client;
         std::string error;
         EXPECT_FALSE(client.RunDialogue(server, true, nullptr, PasswordLogin(), "a@x", {"b@x"}, "m",

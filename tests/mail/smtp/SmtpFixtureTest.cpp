@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "support/FixtureEnv.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -162,7 +163,7 @@ TEST(SmtpFixture, WrongPassword)
         std::string error;
         EXPECT_FALSE(client.Submit(login, FixtureValue("POSTERN_EMAIL1"),
                                    {FixtureValue("POSTERN_EMAIL2")}, "Subject: x\r\n\r\nx\r\n", error));
-        EXPECT_EQ(error.rfind("SMTP sign-in rejected: 535", 0), 0u) << port << ": " << error;
+        EXPECT_THAT(error, testing::StartsWith("SMTP sign-in rejected: 535")) << port;
     }
 }
 
@@ -175,7 +176,7 @@ TEST(SmtpFixture, RefusedRecipientEndsTheSubmission)
                                FixtureValue("POSTERN_EMAIL1"),
                                {"nobody@example.test", FixtureValue("POSTERN_EMAIL2")},
                                "Subject: x\r\n\r\nx\r\n", error));
-    EXPECT_EQ(error.rfind("SMTP error: 550", 0), 0u) << error;
+    EXPECT_THAT(error, testing::StartsWith("SMTP error: 550"));
     EXPECT_NE(error.find("nobody@example.test"), std::string::npos) << error;
 }
 

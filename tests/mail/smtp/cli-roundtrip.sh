@@ -8,11 +8,16 @@
 #   source $POSTERN_FIXTURE_DIR/env; tests/mail/smtp/cli-roundtrip.sh BUILD_DIR
 #
 # BUILD_DIR may be a Windows build: postern-cli.exe is then run under Wine
-# (export WINEPREFIX first). Skips (exit 0) when the fixture is not running.
+# (export WINEPREFIX first). Skips (exit 0) when the fixture is not running,
+# fails when the test command started it (POSTERN_FIXTURE_REQUIRED=1).
 set -euo pipefail
 
 build=$(cd "${1:?usage: cli-roundtrip.sh BUILD_DIR}" && pwd)
 if [[ -z ${POSTERN_FIXTURE_DIR:-} || ! -f $POSTERN_FIXTURE_DIR/env ]]; then
+    if [[ ${POSTERN_FIXTURE_REQUIRED:-} == 1 ]]; then
+        echo "cli-roundtrip: FAILED, the test command started the fixture but its settings are missing"
+        exit 1
+    fi
     echo "cli-roundtrip: SKIPPED, fixture not running (scripts/fixture start; source its env)"
     exit 0
 fi

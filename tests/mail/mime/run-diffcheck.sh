@@ -29,10 +29,11 @@ relaunched=$work/relaunched
 : >"$relaunched"
 
 # A Windows build's postern-cli.exe runs under Wine (export WINEPREFIX first).
-# Under load Wine now and then fails to start a process at all (seen once in
-# CI: exit 1 for a message that parses everywhere else). The parser is deterministic, so a second launch
-# tells that apart from a fault of ours; every relaunch is reported below with
-# what the first launch wrote to stderr.
+# With address-space randomisation on, Wine now and then fails to start a
+# process at all (tests/support/run-under-wine.sh; scripts/test turns it off).
+# The parser is deterministic, so a second launch tells that apart from a fault
+# of ours; every relaunch is reported below with what the first launch wrote to
+# stderr.
 if [[ -x $build/postern-cli ]]; then
     cli=("$build/postern-cli" parse)
 elif [[ -f $build/postern-cli.exe ]]; then

@@ -156,18 +156,24 @@ void IdleWatcher::Run()
         Report();
 
         bool healthy = true;
+        // A connection that never got through one poll (IDLE refused at
+        // once, say) counts as a failed attempt: reconnecting at the short
+        // pause would log in, sweep the unread counts and reload the list
+        // every second or two for as long as the server misbehaves.
+        bool polled = false;
         while (healthy && !Stopping()) {
             if (!StartIdle(session_, error))
                 break;
             bool activity = false;
             for (int poll = 0; poll < options_.pollsPerIdle && !Stopping(); ++poll) {
                 const int result = PollIdle(session_);
-                if (result == 1) {
-                    activity = true;
-                    break;
-                }
                 if (result == -1) {
                     healthy = false;
+                    break;
+                }
+                polled = true;
+                if (result == 1) {
+                    activity = true;
                     break;
                 }
             }
@@ -177,6 +183,10 @@ void IdleWatcher::Run()
                 Report();
         }
 
+        if (!polled) {
+            Backoff(delay);
+            continue;
+        }
         session_.Logout();
         if (!Stopping())
             Wait(options_.reconnectPause);

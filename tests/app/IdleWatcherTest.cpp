@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <list>
 #include <memory>
@@ -528,6 +529,41 @@ TEST(IdleWatcher, ServerWithIdleIsWatchedUntilStopped)
     EXPECT_TRUE(server.Finished()) << server.Mismatch();
     EXPECT_EQ(log.Count(), 2u);
     EXPECT_TRUE(watcher.Running());
+    watcher.Stop();
+}
+
+TEST(IdleWatcher, IdleRefusedAtOnceBacksOffInsteadOfReconnectingAtOnce)
+{
+    // Every connection signs in and selects, then the server refuses IDLE.
+    // Tags run on across connections.
+    std::vector<ScriptStep> steps;
+    int tag = 0;
+    auto next = [&tag] {
+        char text[8];
+        std::snprintf(text, sizeof text, "C%04d", ++tag);
+        return std::string(text);
+    };
+    for (int connection = 0; connection < 4; ++connection) {
+        steps.push_back(S("* OK [CAPABILITY IMAP4rev1 IDLE AUTH=PLAIN] ready\r\n"));
+        steps.push_back(S(next() + " OK signed in\r\n"));
+        steps.push_back(S("* CAPABILITY IMAP4rev1 IDLE\r\n" + next() + " OK done\r\n"));
+        steps.push_back(S("* 3 EXISTS\r\n" + next() + " OK [READ-WRITE] done\r\n"));
+        steps.push_back(S(next() + " BAD not now\r\n"));
+        steps.push_back(S("* BYE bye\r\n" + next() + " OK done\r\n"));
+    }
+    ScriptedStream server(steps);
+    server.RecordSendsOnly();
+    IdleWatcherOptions options = ScriptedOptions(server);
+    options.firstBackoff = 100ms;
+    options.maxBackoff = 400ms;
+    options.reconnectPause = 1ms;
+    NotifyLog log;
+    IdleWatcher watcher(options);
+    watcher.Start(ScriptedAccount(), log.Callback());
+    // Each connection reports once; the waits between them grow from the
+    // first back-off (a slow machine only makes them longer).
+    ASSERT_TRUE(log.WaitFor(3));
+    EXPECT_GE(log.Time(2) - log.Time(0), 300ms) << "reconnected without backing off";
     watcher.Stop();
 }
 

@@ -111,12 +111,12 @@ std::string EmailFromIdToken(std::string_view idToken)
 }
 
 bool RequestTokens(const OAuthEndpoints& endpoints, const std::string& formBody, OAuthTokens& tokens,
-                   bool isCodeExchange, std::string& error)
+                   bool isCodeExchange, std::string& error, HttpsCancel* cancel)
 {
     std::string body;
     uint32_t status = 0;
-    if (!HttpsPostForm(endpoints.tokenHost, endpoints.tokenPort, endpoints.tokenPath, formBody, body, status,
-                       error))
+    if (!HttpsPostForm(endpoints.tokenHost, endpoints.tokenPort, endpoints.tokenPath, formBody, cancel, body,
+                       status, error))
         return false;
     JsonValue answer;
     std::size_t position = 0;
@@ -166,13 +166,13 @@ bool RefreshAccessToken(const std::string& clientId, const std::string& clientSe
 
 bool RefreshAccessToken(const OAuthEndpoints& endpoints, const std::string& clientId,
                         const std::string& clientSecret, const std::string& refreshToken,
-                        std::string& accessToken, int64_t& expiresAt, std::string& error)
+                        std::string& accessToken, int64_t& expiresAt, std::string& error, HttpsCancel* cancel)
 {
     const std::string body = "client_id=" + UrlEncode(clientId) + "&client_secret=" + UrlEncode(clientSecret)
         + "&refresh_token=" + UrlEncode(refreshToken) + "&grant_type=refresh_token";
     OAuthTokens tokens;
     tokens.refreshToken = refreshToken;
-    if (!RequestTokens(endpoints, body, tokens, false, error))
+    if (!RequestTokens(endpoints, body, tokens, false, error, cancel))
         return false;
     accessToken = tokens.accessToken;
     expiresAt = tokens.expiresAt;

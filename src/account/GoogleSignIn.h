@@ -12,6 +12,8 @@
 
 namespace postern {
 
+class HttpsCancel;
+
 struct OAuthTokens {
     std::string accessToken;
     std::string refreshToken; // the caller stores it protected
@@ -40,16 +42,19 @@ struct OAuthTokens {
 [[nodiscard]] std::string EmailFromIdToken(std::string_view idToken);
 
 // Posts formBody to the token endpoint and reads the answer into tokens;
-// fields the answer does not carry keep their values.
+// fields the answer does not carry keep their values. `cancel` (may be null)
+// ends the request from another thread.
 [[nodiscard]] bool RequestTokens(const OAuthEndpoints& endpoints, const std::string& formBody,
-                                 OAuthTokens& tokens, bool isCodeExchange, std::string& error);
+                                 OAuthTokens& tokens, bool isCodeExchange, std::string& error,
+                                 HttpsCancel* cancel = nullptr);
 
 [[nodiscard]] bool RefreshAccessToken(const std::string& clientId, const std::string& clientSecret,
                                       const std::string& refreshToken, std::string& accessToken,
                                       int64_t& expiresAt, std::string& error);
 [[nodiscard]] bool RefreshAccessToken(const OAuthEndpoints& endpoints, const std::string& clientId,
                                       const std::string& clientSecret, const std::string& refreshToken,
-                                      std::string& accessToken, int64_t& expiresAt, std::string& error);
+                                      std::string& accessToken, int64_t& expiresAt, std::string& error,
+                                      HttpsCancel* cancel = nullptr);
 
 // Opens a URL in the user's browser; false with an error text on failure.
 using BrowserOpener = std::function<bool(const std::string& url, std::string& error)>;

@@ -5,8 +5,8 @@
 namespace postern {
 
 bool HttpsRequest(const std::string& verb, const std::string& host, uint16_t port, const std::string& path,
-                  const std::string& body, const std::string& contentType, std::string& responseBody,
-                  uint32_t& status, std::string& error)
+                  const std::string& body, const std::string& contentType, HttpsCancel* cancel,
+                  std::string& responseBody, uint32_t& status, std::string& error)
 {
     HttpsExchange exchange;
     exchange.verb = verb;
@@ -16,22 +16,23 @@ bool HttpsRequest(const std::string& verb, const std::string& host, uint16_t por
     exchange.body = body;
     exchange.contentType = contentType;
     exchange.timeoutMs = kHttpsTimeoutMs;
+    exchange.cancel = cancel;
     responseBody.clear();
     status = 0;
     return PerformHttps(exchange, responseBody, status, error);
 }
 
 bool HttpsPostForm(const std::string& host, uint16_t port, const std::string& path, const std::string& body,
-                   std::string& responseBody, uint32_t& status, std::string& error)
+                   HttpsCancel* cancel, std::string& responseBody, uint32_t& status, std::string& error)
 {
-    return HttpsRequest("POST", host, port, path, body, "application/x-www-form-urlencoded", responseBody,
-                        status, error);
+    return HttpsRequest("POST", host, port, path, body, "application/x-www-form-urlencoded", cancel,
+                        responseBody, status, error);
 }
 
 bool HttpsGet(const std::string& host, uint16_t port, const std::string& path, std::string& responseBody,
               uint32_t& status, std::string& error)
 {
-    return HttpsRequest("GET", host, port, path, "", "", responseBody, status, error);
+    return HttpsRequest("GET", host, port, path, "", "", nullptr, responseBody, status, error);
 }
 
 } // namespace postern

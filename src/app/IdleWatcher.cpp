@@ -32,6 +32,7 @@ void IdleWatcher::Start(WatchedAccount account, Notify notify)
     account_ = std::move(account);
     notify_ = std::move(notify);
     stop_ = false;
+    refreshCancel_.Reset();
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         finished_ = false;
@@ -67,6 +68,7 @@ void IdleWatcher::Stop()
     while (!finished_) {
         lock.unlock();
         session_.Connection().Abort();
+        refreshCancel_.Cancel();
         lock.lock();
         changed_.wait_for(lock, kAbortRepeat, [this] { return finished_; });
     }
@@ -119,7 +121,7 @@ void IdleWatcher::Run()
         if (account_.oauth) {
             int64_t expiresAt = 0;
             if (!RefreshAccessToken(account_.endpoints, account_.clientId, account_.clientSecret,
-                                    account_.refreshToken, login.accessToken, expiresAt, error)) {
+                                    account_.refreshToken, login.accessToken, expiresAt, error, &refreshCancel_)) {
                 Backoff(delay);
                 continue;
             }

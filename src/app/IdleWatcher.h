@@ -7,6 +7,7 @@
 
 #include "account/OAuthEndpoints.h"
 #include "mail/ImapSession.h"
+#include "platform/Https.h"
 
 #include <atomic>
 #include <chrono>
@@ -99,8 +100,10 @@ private:
     bool finished_ = true; // guarded by mutex_
 
     // Used by the thread only, except for Stop's Abort of its connection,
-    // which the transport allows from another thread.
+    // which the transport allows from another thread, and Stop's cancel of
+    // a token refresh under way.
     ImapSession session_;
+    HttpsCancel refreshCancel_;
 };
 
 } // namespace postern

@@ -3,9 +3,36 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 namespace postern {
+
+// Ends a request under way from another thread, for owners that must stop
+// at once (a watcher refreshing its token while its account is edited): the
+// request then fails as it would on a network error. Cancelling is for
+// good until Reset: a request started afterwards fails before it connects.
+// The POSIX backend ends the connection at once; the Windows backend's
+// synchronous WinHTTP request only sees a cancel before it starts.
+class HttpsCancel {
+public:
+    // Any thread; may be repeated (each call ends what is under way then).
+    void Cancel();
+    [[nodiscard]] bool Cancelled() const;
+    // Ready for new requests again (none may be under way).
+    void Reset();
+
+    // For the backends: `end` is what ends the request in progress. False
+    // (and nothing kept) when already cancelled.
+    [[nodiscard]] bool Attach(std::function<void()> end);
+    void Detach();
+
+private:
+    mutable std::mutex mutex_;
+    bool cancelled_ = false;
+    std::function<void()> end_;
+};
 
 struct HttpsExchange {
     std::string verb = "GET";
@@ -15,6 +42,7 @@ struct HttpsExchange {
     std::string body;          // sent only when non-empty
     std::string contentType;   // "Content-Type" header only when non-empty
     uint32_t timeoutMs = 8000; // per phase: resolve, connect, send, receive
+    HttpsCancel* cancel = nullptr;
 };
 
 // True when a response arrived, whatever its status; status and body are then

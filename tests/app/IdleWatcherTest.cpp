@@ -451,6 +451,38 @@ TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
     EXPECT_LT(MillisecondsSince(stop), 5000);
 }
 
+TEST(IdleWatcher, StopEndsATokenRefreshThatNeverAnswers)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "a synchronous WinHTTP request cannot be ended from another thread";
+#endif
+    // The token endpoint takes the connection and then says nothing: the
+    // refresh would wait out its time-outs (8 s a phase), and editing or
+    // removing the account would wait with it.
+    TcpListener tokenServer;
+    std::string error;
+    ASSERT_TRUE(tokenServer.Listen(0, error)) << error;
+    WatchedAccount account;
+    account.accountIndex = kAccount;
+    account.host = "localhost";
+    account.port = tokenServer.Port();
+    account.user = "alice";
+    account.oauth = true;
+    account.clientId = "client";
+    account.refreshToken = "refresh";
+    account.endpoints.tokenHost = "localhost";
+    account.endpoints.tokenPort = tokenServer.Port();
+    NotifyLog log;
+    IdleWatcher watcher;
+    watcher.Start(account, log.Callback());
+    std::unique_ptr<ByteStream> refresh;
+    ASSERT_EQ(tokenServer.Accept(10000, 30000, refresh, error), 1) << "no refresh came: " << error;
+    const auto stop = Clock::now();
+    watcher.Stop();
+    EXPECT_LT(MillisecondsSince(stop), 4000) << "Stop waited for the token request's time-out";
+    EXPECT_EQ(log.Count(), 0u);
+}
+
 const std::vector<ScriptStep> kSignIn = {
     S("* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] ready\r\n"),
     C("C0001 LOGIN \"alice\" \"secret\"\r\n"),

@@ -258,6 +258,19 @@ bool Exchange(const HttpsExchange& request, std::string& responseBody, uint32_t&
         return false;
 
     TlsConnection connection;
+    // A cancel from another thread aborts the connection, which ends any
+    // wait on it at once; Stop-like callers repeat it until the request has
+    // ended, which covers the moment before the socket exists.
+    if (request.cancel && !request.cancel->Attach([&connection] { connection.Abort(); }))
+        return false;
+    struct Detach {
+        HttpsCancel* cancel;
+        ~Detach()
+        {
+            if (cancel)
+                cancel->Detach();
+        }
+    } detach{request.cancel};
     std::string ignored;
     if (!connection.Connect(request.host, request.port, request.timeoutMs, ignored) ||
         !connection.Handshake(request.host, ignored) ||

@@ -61,7 +61,7 @@ std::string RevokeAtOAuthPeer(const std::string& token)
     uint32_t status = 0;
     std::string error;
     if (!HttpsPostForm("localhost", static_cast<uint16_t>(FixturePort("POSTERN_SIGNIN_OAUTH_PORT")), "/revoke",
-                       "token=" + UrlEncode(token), body, status, error))
+                       "token=" + UrlEncode(token), nullptr, body, status, error))
         return error;
     return status == 200 ? std::string() : "revoke answered " + std::to_string(status) + ": " + body;
 }

@@ -151,6 +151,10 @@ const std::vector<ReplayCase>& MailboxCases()
                  "C0002 OK\r\n")}),
          Folders,
          "ok [Spam / junk] [Notes/Trash / trash] [a\\b\"c /] [lower /]"},
+        {"LIST answered before it was sent: fails, no empty folder list",
+         {S("* OK hi\r\n"), C("C0001 LOGIN \"u\" \"p\"\r\n"), S("C0001 OK\r\nC0002 OK\r\n"),
+          C("C0002 LIST \"\" \"*\"\r\n")},
+         Folders, "fail: server replied to command C0002 before it was sent connected=0", false},
         {"SELECT counts EXISTS, the last one wins",
          Join(SignedIn(), {C("C0002 SELECT \"Caf&AOk-\"\r\n"),
                            S("* FLAGS (\\Seen)\r\n* 3 EXISTS\r\n* 0 RECENT\r\n* 5 EXISTS\r\n"

@@ -65,6 +65,7 @@ std::string ImapSession::IssueTag()
 {
     ++tagCounter;
     counts = MailboxCounts();
+    commandUnsent = true;
     char tag[16];
     std::snprintf(tag, sizeof tag, "C%04d", tagCounter);
     return tag;
@@ -82,7 +83,13 @@ bool ImapSession::SendRaw(std::string_view bytes, std::string& error)
         Disconnect();
         return false;
     }
-    receivedAtSend = receivedBytes;
+    // What came before a command went out cannot be its completion; later
+    // sends (a literal, DONE, an answer to a challenge) do not move the mark,
+    // as a server may answer a challenge and complete in one piece.
+    if (commandUnsent) {
+        receivedAtCommand = receivedBytes;
+        commandUnsent = false;
+    }
     return true;
 }
 
@@ -191,7 +198,7 @@ bool ImapSession::ReadReply(std::string_view tag, ImapResponse& response, Reply&
     // Bytes taken from the stream so far; the reply ended within them.
     const uint64_t consumed = receivedBytes - rx.Buffered();
     if (replyTag == tag) {
-        if (consumed > receivedAtSend) {
+        if (consumed > receivedAtCommand) {
             kind = Reply::Completion;
             return true;
         }

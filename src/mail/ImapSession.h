@@ -125,7 +125,8 @@ private:
     uint32_t roundTrips = 0;
     bool receivedSinceSend = false;
     uint64_t receivedBytes = 0;   // over every connection
-    uint64_t receivedAtSend = 0;  // receivedBytes when the client last sent
+    uint64_t receivedAtCommand = 0; // receivedBytes when the last command went out
+    bool commandUnsent = false;     // a tag was issued, its command not sent yet
     uint32_t receiveTimeoutMs = 0;
     MailboxCounts counts;
     bool connected = false;

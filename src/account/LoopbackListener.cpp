@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace postern {
 
@@ -47,6 +48,38 @@ bool SameSecret(std::string_view a, std::string_view b)
     for (std::size_t i = 0; i < a.size(); ++i)
         difference |= static_cast<unsigned char>(a[i] ^ b[i]);
     return difference == 0;
+}
+
+// One accepted connection whose request is not complete yet.
+struct PendingRequest {
+    std::unique_ptr<ByteStream> connection;
+    std::string request;
+    std::chrono::steady_clock::time_point deadline; // for the whole request
+};
+
+enum class RequestState { Waiting, Complete, Unused };
+
+// One receive on the connection. Complete once the header has ended, the
+// size bound is reached, or the peer stopped after sending something
+// (closed, failed, or past its deadline: a client that trickles bytes
+// cannot hold the sign-in); Unused when it stopped without a byte.
+RequestState ReadSome(PendingRequest& pending)
+{
+    std::string& request = pending.request;
+    char buffer[4096];
+    const std::size_t room = kMaxRedirectRequest - request.size();
+    const int capacity = static_cast<int>(room < sizeof buffer ? room : sizeof buffer);
+    std::string ignored;
+    const int got = pending.connection->Receive(buffer, capacity, ignored);
+    if (got > 0) {
+        request.append(buffer, static_cast<std::size_t>(got));
+        if (request.find("\r\n\r\n") != std::string::npos || request.size() >= kMaxRedirectRequest)
+            return RequestState::Complete;
+    }
+    const bool stopped = got == 0 || got == -1 || std::chrono::steady_clock::now() >= pending.deadline;
+    if (!stopped)
+        return RequestState::Waiting;
+    return request.empty() ? RequestState::Unused : RequestState::Complete;
 }
 
 } // namespace
@@ -129,61 +162,56 @@ void LoopbackListener::Close()
 bool LoopbackListener::ReceiveCode(std::string_view expectedState, uint32_t waitMs, uint32_t readMs,
                                    std::string& code, std::string& error, const std::function<bool()>& cancelled)
 {
-    std::unique_ptr<ByteStream> connection;
-    int accepted = 0;
-    if (!cancelled) {
-        accepted = listener.Accept(waitMs, readMs, connection, error);
-    } else {
-        // Waiting in short slices lets a closed dialog end the wait at once
-        // instead of holding the port open for minutes.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        for (;;) {
-            if (cancelled()) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    // Browsers open speculative connections to the redirect address and may
+    // close them unused or leave them idle, and the redirect may come on any
+    // of them: every open one is read in turn, and one that ends or idles
+    // away without a byte does not count.
+    std::vector<PendingRequest> pending;
+    for (;;) {
+        if (cancelled && cancelled()) {
+            listener.Close();
+            error = "sign-in cancelled";
+            return false;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        // With nothing to read, wait for a connection: in short slices when a
+        // cancellation must be noticed, else for the rest of the time.
+        uint32_t acceptWait = 0;
+        if (pending.empty()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+            acceptWait = static_cast<uint32_t>(cancelled && left > kCancelPollMs ? kCancelPollMs : left);
+        }
+        std::unique_ptr<ByteStream> connection;
+        const int accepted = listener.Accept(acceptWait, kRequestSliceMs, connection, error);
+        if (accepted < 0) {
+            listener.Close();
+            return false;
+        }
+        if (accepted > 0) {
+            if (pending.size() == kMaxPendingConnections)
+                pending.erase(pending.begin());
+            pending.push_back({std::move(connection), {}, Clock::now() + std::chrono::milliseconds(readMs)});
+        }
+        for (auto it = pending.begin(); it != pending.end();) {
+            const RequestState state = ReadSome(*it);
+            if (state == RequestState::Complete) {
                 listener.Close();
-                error = "sign-in cancelled";
-                return false;
+                std::string page;
+                const bool ok = EvaluateRedirect(it->request, expectedState, code, page, error);
+                std::string ignored;
+                (void)it->connection->Send(RedirectResponse(page), ignored);
+                return ok;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                break;
-            const auto slice = static_cast<uint32_t>(left.count() < kCancelPollMs ? left.count() : kCancelPollMs);
-            accepted = listener.Accept(slice, readMs, connection, error);
-            if (accepted != 0)
-                break;
+            it = state == RequestState::Unused ? pending.erase(it) : it + 1;
         }
     }
     listener.Close();
-    if (accepted == 0) {
-        error = "timed out waiting for the browser sign-in";
-        return false;
-    }
-    if (accepted < 0)
-        return false;
-
-    // Read until the header ends, the peer stops, the size bound or the
-    // deadline: a client that trickles bytes cannot hold the sign-in.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(readMs);
-    std::string request;
-    for (int reads = 0; reads < 4096; ++reads) {
-        if (request.find("\r\n\r\n") != std::string::npos || request.size() >= kMaxRedirectRequest
-            || std::chrono::steady_clock::now() >= deadline)
-            break;
-        char buffer[4096];
-        const std::size_t room = kMaxRedirectRequest - request.size();
-        const int capacity = static_cast<int>(room < sizeof buffer ? room : sizeof buffer);
-        std::string ignored;
-        const int got = connection->Receive(buffer, capacity, ignored);
-        if (got <= 0)
-            break;
-        request.append(buffer, static_cast<std::size_t>(got));
-    }
-
-    std::string page;
-    const bool ok = EvaluateRedirect(request, expectedState, code, page, error);
-    std::string ignored;
-    (void)connection->Send(RedirectResponse(page), ignored);
-    return ok;
+    error = "timed out waiting for the browser sign-in";
+    return false;
 }
 
 } // namespace postern

@@ -21,6 +21,14 @@ inline constexpr std::size_t kMaxRedirectRequest = 8192;
 // How long an accepted connection may take to deliver its request.
 inline constexpr uint32_t kRedirectReadMs = 10000;
 
+// How long one receive on an accepted connection waits before the next
+// connection gets its turn: short, so an idle one delays the others little.
+inline constexpr uint32_t kRequestSliceMs = 50;
+
+// Connections read at once; a further one pushes out the oldest (browsers
+// open two or three speculatively).
+inline constexpr std::size_t kMaxPendingConnections = 8;
+
 // How often a wait for the browser checks whether it was cancelled.
 inline constexpr uint32_t kCancelPollMs = 200;
 
@@ -45,11 +53,13 @@ public:
     // "http://127.0.0.1:PORT" of the open listener.
     [[nodiscard]] std::string RedirectUri() const;
 
-    // Waits up to waitMs for the browser, accepts one connection and closes
-    // the listener, reads at most kMaxRedirectRequest bytes within readMs,
-    // answers the browser and hands back the code. While waiting, cancelled
-    // (when given) is asked every kCancelPollMs; true closes the listener
-    // and fails with "sign-in cancelled".
+    // Waits up to waitMs for the browser's request, answers it, closes the
+    // listener and hands back the code. Each connection has readMs to send
+    // at most kMaxRedirectRequest bytes; one that closes or stays silent
+    // without sending a byte (a browser's speculative connection) does not
+    // count, and the wait goes on. While waiting, cancelled (when given) is
+    // asked every kCancelPollMs or so; true closes the listener and fails
+    // with "sign-in cancelled".
     [[nodiscard]] bool ReceiveCode(std::string_view expectedState, uint32_t waitMs, uint32_t readMs,
                                    std::string& code, std::string& error,
                                    const std::function<bool()>& cancelled = {});

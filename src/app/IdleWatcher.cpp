@@ -154,7 +154,7 @@ void IdleWatcher::Run()
             Backoff(delay);
             continue;
         }
-        session_.Connection().SetReceiveTimeout(options_.idleReceiveTimeoutMs);
+        session_.SetReceiveTimeout(options_.idleReceiveTimeoutMs);
         Report();
 
         bool healthy = true;

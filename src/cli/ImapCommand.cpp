@@ -172,7 +172,7 @@ int Idle(ImapSession& session, const std::string& mailbox, uint32_t seconds)
         if (now >= deadline)
             break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        session.Connection().SetReceiveTimeout(static_cast<uint32_t>(std::min<long long>(left + 1, kIdlePollMs)));
+        session.SetReceiveTimeout(static_cast<uint32_t>(std::min<long long>(left + 1, kIdlePollMs)));
         if (!StartIdle(session, error))
             return Fail(error);
         int activity = 0;

@@ -35,18 +35,18 @@ bool StartIdle(ImapSession& session, std::string& error)
     tag = session.IssueTag();
     if (!session.SendRaw(tag + " IDLE\r\n", error))
         return false;
-    const std::string tagSpace = tag + " ";
     ImapResponse response;
+    ImapSession::Reply kind = ImapSession::Reply::Untagged;
     for (;;) {
-        if (!session.ReadResponse(response, error))
+        if (!session.ReadReply(tag, response, kind, error))
             return false;
-        if (!response.line.empty() && response.line[0] == '+')
+        if (kind == ImapSession::Reply::Continuation)
             return true;
         // New mail announced before the server's go-ahead is still new mail:
         // the first poll reports it.
-        if (IsActivity(response.line))
+        if (kind == ImapSession::Reply::Count)
             session.IdleActivityPending() = true;
-        if (response.line.compare(0, tagSpace.size(), tagSpace) == 0) {
+        if (kind == ImapSession::Reply::Completion) {
             error = "IDLE not accepted: " + response.line;
             return false;
         }
@@ -75,16 +75,16 @@ bool StopIdle(ImapSession& session, std::string& error)
 {
     if (!session.SendRaw("DONE\r\n", error))
         return false;
-    const std::string tagSpace = session.IdleTag() + " ";
     ImapResponse response;
+    ImapSession::Reply kind = ImapSession::Reply::Untagged;
     for (;;) {
-        if (!session.ReadResponse(response, error))
+        if (!session.ReadReply(session.IdleTag(), response, kind, error))
             return false;
-        if (response.line.compare(0, tagSpace.size(), tagSpace) == 0)
+        if (kind == ImapSession::Reply::Completion)
             return true;
         // Mail that arrived while DONE was on its way is reported by the
         // next pass's first poll rather than lost.
-        if (IsActivity(response.line))
+        if (kind == ImapSession::Reply::Count)
             session.IdleActivityPending() = true;
     }
 }

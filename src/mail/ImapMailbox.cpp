@@ -17,15 +17,6 @@ std::string Format(const char* format, uint32_t value)
     return text;
 }
 
-uint32_t ExistsCount(const ImapResponse& response, uint32_t current)
-{
-    uint32_t number = 0;
-    std::string word;
-    if (imap::ScanNumberAndWord(response.line, number, word) && word == "EXISTS")
-        return number;
-    return current;
-}
-
 // Numbers after "* SEARCH", up to the first thing that is no number (a
 // server may append "(MODSEQ n)").
 void CollectSearchUids(const ImapResponse& response, std::vector<uint32_t>& uids)
@@ -55,9 +46,26 @@ bool HasNonAscii(std::string_view text)
     return false;
 }
 
-bool IsTaggedBy(const std::string& line, const std::string& tagSpace)
+// Reads the replies to the command tagged `tag` up to its completion,
+// passing each untagged one to `each`; status gets the completion's text.
+template <typename Each>
+bool ReadToCompletion(ImapSession& session, const std::string& tag, std::string& status, std::string& error,
+                      Each each)
 {
-    return line.compare(0, tagSpace.size(), tagSpace) == 0;
+    ImapResponse response;
+    ImapSession::Reply kind = ImapSession::Reply::Untagged;
+    for (;;) {
+        if (!session.ReadReply(tag, response, kind, error))
+            return false;
+        if (kind == ImapSession::Reply::Completion) {
+            status = response.line.substr(tag.size() + 1);
+            return true;
+        }
+        if (kind == ImapSession::Reply::Untagged && !each(response, error)) {
+            session.Abandon();
+            return false;
+        }
+    }
 }
 
 bool FetchSummaries(ImapSession& session, const std::string& command, std::vector<MessageHeader>& headers,
@@ -112,9 +120,7 @@ bool Select(ImapSession& session, std::string_view mailbox, uint32_t& count, std
 {
     std::vector<ImapResponse> untagged;
     const bool ok = session.Command("SELECT " + ImapSession::Quote(mailbox), untagged, error);
-    count = 0;
-    for (const ImapResponse& response : untagged)
-        count = ExistsCount(response, count);
+    count = session.Counts().exists;
     return ok;
 }
 
@@ -141,8 +147,11 @@ bool FetchHeadersByUid(ImapSession& session, std::string_view uidSet, std::vecto
 bool FetchMessage(ImapSession& session, uint32_t uid, std::string& raw, std::string& error, bool markSeen)
 {
     std::vector<ImapResponse> untagged;
+    // The one answer that is large by nature: room for a message as large
+    // as a literal may be, besides the usual allowance.
+    constexpr uint64_t kMessageBytes = ImapResponseReader::kMaxLiteralBytes + ImapUntaggedBudget::kMaxBytes;
     if (!session.Command(Format(markSeen ? "UID FETCH %u (BODY[])" : "UID FETCH %u (BODY.PEEK[])", uid), untagged,
-                         error))
+                         error, nullptr, kMessageBytes))
         return false;
     for (ImapResponse& response : untagged) {
         if (response.line.find("FETCH") != std::string::npos && !response.literals.empty()) {
@@ -205,7 +214,6 @@ bool AppendMessage(ImapSession& session, std::string_view mailbox, std::string_v
                    std::string_view flags, std::string& error)
 {
     const std::string tag = session.IssueTag();
-    const std::string tagSpace = tag + " ";
     char marker[32];
     std::snprintf(marker, sizeof marker, "{%zu}", message.size());
     std::string request = tag + " APPEND " + ImapSession::Quote(mailbox) + " (" + std::string(flags) + ") " +
@@ -216,12 +224,13 @@ bool AppendMessage(ImapSession& session, std::string_view mailbox, std::string_v
     // The literal may go only after the server's go-ahead; untagged lines
     // (EXISTS of another client, alerts) can come first.
     ImapResponse response;
+    ImapSession::Reply kind = ImapSession::Reply::Untagged;
     for (;;) {
-        if (!session.ReadResponse(response, error))
+        if (!session.ReadReply(tag, response, kind, error))
             return false;
-        if (!response.line.empty() && response.line[0] == '+')
+        if (kind == ImapSession::Reply::Continuation)
             break;
-        if (IsTaggedBy(response.line, tagSpace)) {
+        if (kind == ImapSession::Reply::Completion) {
             error = "APPEND refused: " + response.line;
             return false;
         }
@@ -232,13 +241,9 @@ bool AppendMessage(ImapSession& session, std::string_view mailbox, std::string_v
     payload.append(message).append("\r\n");
     if (!session.SendRaw(payload, error))
         return false;
-    for (;;) {
-        if (!session.ReadResponse(response, error))
-            return false;
-        if (IsTaggedBy(response.line, tagSpace))
-            break;
-    }
-    const std::string status = response.line.substr(tagSpace.size());
+    std::string status;
+    if (!ReadToCompletion(session, tag, status, error, [](const ImapResponse&, std::string&) { return true; }))
+        return false;
     if (StartsWithIgnoringAsciiCase(status, "OK"))
         return true;
     error = "APPEND failed: " + status;
@@ -290,36 +295,33 @@ bool SelectAndSearch(ImapSession& session, std::string_view mailbox, std::string
 {
     uids.clear();
     count = 0;
-    const std::string selectTag = session.IssueTag() + " ";
-    const std::string searchTag = session.IssueTag() + " ";
-    std::string request = selectTag + "SELECT " + ImapSession::Quote(mailbox) + "\r\n";
-    request += searchTag + "UID SEARCH ";
+    const std::string selectTag = session.IssueTag();
+    const std::string searchTag = session.IssueTag();
+    std::string request = selectTag + " SELECT " + ImapSession::Quote(mailbox) + "\r\n";
+    request += searchTag + " UID SEARCH ";
     if (HasNonAscii(criteria))
         request += "CHARSET UTF-8 ";
     request.append(criteria).append("\r\n");
     if (!session.SendRaw(request, error))
         return false;
 
-    ImapResponse response;
     std::string selectStatus;
-    for (;;) {
-        if (!session.ReadResponse(response, error))
-            return false;
-        if (IsTaggedBy(response.line, selectTag)) {
-            selectStatus = response.line.substr(selectTag.size());
-            break;
-        }
-        count = ExistsCount(response, count);
-    }
+    if (!ReadToCompletion(session, selectTag, selectStatus, error,
+                          [](const ImapResponse&, std::string&) { return true; }))
+        return false;
+    count = session.Counts().exists;
+    // The found UIDs are kept: the same budget as for Command.
+    ImapUntaggedBudget budget;
     std::string searchStatus;
-    for (;;) {
-        if (!session.ReadResponse(response, error))
-            return false;
-        if (IsTaggedBy(response.line, searchTag)) {
-            searchStatus = response.line.substr(searchTag.size());
-            break;
-        }
+    const auto collect = [&](const ImapResponse& response, std::string& failure) {
+        if (!StartsWithIgnoringAsciiCase(response.line, "* SEARCH"))
+            return true;
         CollectSearchUids(response, uids);
+        return budget.Charge(response, failure);
+    };
+    if (!ReadToCompletion(session, searchTag, searchStatus, error, collect)) {
+        uids.clear();
+        return false;
     }
     if (!StartsWithIgnoringAsciiCase(selectStatus, "OK")) {
         error = "SELECT " + std::string(mailbox) + " failed";

@@ -2,7 +2,9 @@
 
 #include "mail/Base64.h"
 #include "mail/ImapText.h"
+#include "mail/ServerSilence.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace postern {
@@ -12,9 +14,19 @@ namespace {
 constexpr uint32_t kConnectTimeoutMs = 30000;
 constexpr int kReceiveChunk = 16384;
 
+// The status word that makes a line a command's completion.
+bool IsStatus(std::string_view text)
+{
+    for (const std::string_view word : {"OK", "NO", "BAD"}) {
+        if (StartsWithIgnoringAsciiCase(text, word) && (text.size() == word.size() || text[word.size()] == ' '))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-ImapSession::ImapSession() : stream(&conn) {}
+ImapSession::ImapSession() : stream(&conn), receiveTimeoutMs(kConnectTimeoutMs) {}
 
 ImapSession::~ImapSession()
 {
@@ -25,6 +37,12 @@ ImapSession::~ImapSession()
 void ImapSession::UseStream(ByteStream* other)
 {
     stream = other ? other : &conn;
+}
+
+void ImapSession::SetReceiveTimeout(uint32_t milliseconds)
+{
+    receiveTimeoutMs = milliseconds;
+    conn.SetReceiveTimeout(milliseconds);
 }
 
 std::string ImapSession::Quote(std::string_view text)
@@ -46,6 +64,8 @@ std::string ImapSession::Quote(std::string_view text)
 std::string ImapSession::IssueTag()
 {
     ++tagCounter;
+    counts = MailboxCounts();
+    commandUnsent = true;
     char tag[16];
     std::snprintf(tag, sizeof tag, "C%04d", tagCounter);
     return tag;
@@ -63,6 +83,13 @@ bool ImapSession::SendRaw(std::string_view bytes, std::string& error)
         Disconnect();
         return false;
     }
+    // What came before a command went out cannot be its completion; later
+    // sends (a literal, DONE, an answer to a challenge) do not move the mark,
+    // as a server may answer a challenge and complete in one piece.
+    if (commandUnsent) {
+        receivedAtCommand = receivedBytes;
+        commandUnsent = false;
+    }
     return true;
 }
 
@@ -75,6 +102,7 @@ int ImapSession::ReceiveOnce(int capacity, std::string& error)
     if (got > 0) {
         rx.Append(std::string_view(buffer, static_cast<size_t>(got)));
         receivedSinceSend = true;
+        receivedBytes += static_cast<uint64_t>(got);
     } else if (got == 0 || got == -1) {
         Disconnect();
     }
@@ -87,8 +115,10 @@ bool ImapSession::Fill(std::string& error)
     const int got = ReceiveOnce(kReceiveChunk, lower);
     if (got > 0)
         return true;
-    // A time-out (-2) leaves no text; closed and time-out read the same here.
-    error = lower.empty() ? "connection closed by server" : lower;
+    if (got == -2)
+        error = ServerSilenceText(receiveTimeoutMs);
+    else
+        error = lower.empty() ? "connection closed by server" : lower;
     Disconnect();
     return false;
 }
@@ -122,6 +152,64 @@ bool ImapSession::ReadResponse(ImapResponse& response, std::string& error)
         if (!Fill(error))
             return false;
     }
+}
+
+bool ImapSession::WasIssued(std::string_view tag) const
+{
+    if (tag.size() < 5 || tag[0] != 'C')
+        return false;
+    uint32_t number = 0;
+    if (!imap::ReadNumber(tag, 1, number) || number == 0 || number > static_cast<uint32_t>(tagCounter))
+        return false;
+    char issued[16];
+    std::snprintf(issued, sizeof issued, "C%04u", static_cast<unsigned>(number));
+    return tag == issued;
+}
+
+void ImapSession::Abandon()
+{
+    Disconnect();
+    rx.Clear();
+    conn.Close();
+}
+
+bool ImapSession::ReadReply(std::string_view tag, ImapResponse& response, Reply& kind, std::string& error)
+{
+    if (!ReadResponse(response, error))
+        return false;
+    const std::string& line = response.line;
+    if (!line.empty() && line[0] == '+') {
+        kind = Reply::Continuation;
+        return true;
+    }
+    kind = Reply::Untagged;
+    if (!line.empty() && line[0] == '*') {
+        if (FoldCount(response, counts))
+            kind = Reply::Count;
+        return true;
+    }
+    // "tag OK|NO|BAD ..."; other lines are junk to pass over, as before.
+    const size_t space = line.find(' ');
+    if (space == std::string::npos)
+        return true;
+    if (!IsStatus(std::string_view(line).substr(space + 1)))
+        return true;
+    const std::string_view replyTag = std::string_view(line).substr(0, std::min<size_t>(space, 40));
+    // Bytes taken from the stream so far; the reply ended within them.
+    const uint64_t consumed = receivedBytes - rx.Buffered();
+    if (replyTag == tag) {
+        if (consumed > receivedAtCommand) {
+            kind = Reply::Completion;
+            return true;
+        }
+        error = "server replied to command " + std::string(replyTag) + " before it was sent";
+    } else if (WasIssued(replyTag)) {
+        return true; // a late or repeated completion of an earlier command
+    } else {
+        error = "server replied to command " + std::string(replyTag) + ", which was never sent";
+    }
+    Abandon();
+    return false;
 }
 
 bool ImapSession::TakeBufferedLine(std::string& line, std::string& error, bool& failed)
@@ -190,7 +278,7 @@ bool ImapSession::EnsureCapabilities(std::string& error)
 }
 
 bool ImapSession::Command(std::string_view command, std::vector<ImapResponse>& untagged,
-                          std::string& error, std::string* status)
+                          std::string& error, std::string* status, uint64_t maxBytes)
 {
     const std::string tag = IssueTag();
     std::string request;
@@ -199,14 +287,17 @@ bool ImapSession::Command(std::string_view command, std::vector<ImapResponse>& u
     if (!SendRaw(request, error))
         return false;
 
-    const std::string tagSpace = tag + " ";
+    ImapUntaggedBudget budget(maxBytes);
     ImapResponse response;
+    Reply kind = Reply::Untagged;
     for (;;) {
-        if (!ReadResponse(response, error))
+        if (!ReadReply(tag, response, kind, error))
             return false;
-        if (response.line.compare(0, tagSpace.size(), tagSpace) == 0)
+        if (kind == Reply::Completion)
             break;
-        if (response.line == "+" || response.line.compare(0, 2, "+ ") == 0) {
+        if (kind == Reply::Count)
+            continue;
+        if (kind == Reply::Continuation) {
             // No command here waits for a go-ahead; this is a server's error
             // challenge (a failed XOAUTH2), which an empty line answers.
             if (!SendRaw("\r\n", error))
@@ -214,10 +305,15 @@ bool ImapSession::Command(std::string_view command, std::vector<ImapResponse>& u
             continue;
         }
         ObserveCapabilities(response.line);
+        if (!budget.Charge(response, error)) {
+            // The rest of the answer is still on its way: out of step.
+            Abandon();
+            return false;
+        }
         untagged.push_back(std::move(response));
     }
     ObserveCapabilities(response.line);
-    const std::string text = response.line.substr(tagSpace.size());
+    const std::string text = response.line.substr(tag.size() + 1);
     if (status)
         *status = text;
     if (StartsWithIgnoringAsciiCase(text, "OK"))
@@ -257,6 +353,7 @@ bool ImapSession::Open(const ServerLogin& login, std::string& error)
 {
     Logout();
     if (stream == &conn) {
+        receiveTimeoutMs = kConnectTimeoutMs;
         if (!conn.Connect(login.host, login.port, kConnectTimeoutMs, error))
             return false;
         if (!conn.Handshake(login.host, error))

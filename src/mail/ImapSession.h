@@ -11,6 +11,7 @@
 #include "platform/ByteStream.h"
 #include "mail/ImapResponse.h"
 #include "mail/ImapResponseReader.h"
+#include "mail/ImapUntaggedBudget.h"
 #include "mail/ServerLogin.h"
 #include "platform/TlsConnection.h"
 
@@ -33,9 +34,12 @@ public:
     // the session's own connection. The stream must outlive its use.
     void UseStream(ByteStream* stream);
 
-    // The session's own connection, for SetReceiveTimeout and for Abort from
-    // another thread.
+    // The session's own connection, for Abort from another thread.
     [[nodiscard]] TlsConnection& Connection() { return conn; }
+
+    // The receive time-out of the connection (Open sets 30 s), also named
+    // in the error when the server stays silent that long.
+    void SetReceiveTimeout(uint32_t milliseconds);
 
     [[nodiscard]] bool IsConnected() const { return connected; }
     [[nodiscard]] int TagCounter() const { return tagCounter; }
@@ -49,11 +53,19 @@ public:
     [[nodiscard]] bool Open(const ServerLogin& login, std::string& error);
 
     // Runs one tagged command (text without tag and line end) and appends its
-    // untagged responses to untagged. True when the completion was OK; on NO
-    // or BAD the error is "server said: " and the status text, and the
-    // session stays usable. status, when given, receives the status text.
+    // untagged responses to untagged, except the counts, which go to Counts().
+    // True when the completion was OK; on NO or BAD the error is "server
+    // said: " and the status text, and the session stays usable. status,
+    // when given, receives the status text. What is kept may cost maxBytes
+    // (ImapUntaggedBudget); a server that sends more, or a reply for a
+    // command not sent, leaves the session out of step: the command fails
+    // and the session is dropped.
     [[nodiscard]] bool Command(std::string_view command, std::vector<ImapResponse>& untagged,
-                               std::string& error, std::string* status = nullptr);
+                               std::string& error, std::string* status = nullptr,
+                               uint64_t maxBytes = ImapUntaggedBudget::kMaxBytes);
+
+    // The EXISTS, RECENT and EXPUNGE responses since the last tag was issued.
+    [[nodiscard]] const MailboxCounts& Counts() const { return counts; }
 
     // CAPABILITY: the last "* CAPABILITY" line in ASCII lower case.
     [[nodiscard]] bool Capability(std::string& capabilities, std::string& error);
@@ -63,6 +75,18 @@ public:
 
     [[nodiscard]] bool ReadLine(std::string& line, std::string& error);
     [[nodiscard]] bool ReadResponse(ImapResponse& response, std::string& error);
+
+    enum class Reply { Untagged, Count, Continuation, Completion };
+    // The next response while the command tagged `tag` runs: its completion,
+    // a continuation request, a count (folded into Counts()) or another
+    // untagged response. A tagged reply for a command that was not sent
+    // (yet) means client and server are out of step: false, session dropped.
+    [[nodiscard]] bool ReadReply(std::string_view tag, ImapResponse& response, Reply& kind,
+                                 std::string& error);
+
+    // Gives up a connection that is out of step with the server: not
+    // connected, nothing buffered kept; the next Open starts afresh.
+    void Abandon();
 
     // The text as an IMAP quoted string; CR and LF are dropped.
     [[nodiscard]] static std::string Quote(std::string_view text);
@@ -92,6 +116,7 @@ private:
     [[nodiscard]] bool Fill(std::string& error);
     void ObserveCapabilities(std::string_view line);
     void Disconnect() { connected = false; }
+    [[nodiscard]] bool WasIssued(std::string_view tag) const;
 
     TlsConnection conn;
     ByteStream* stream = nullptr; // conn unless a test put another stream there
@@ -99,6 +124,11 @@ private:
     int tagCounter = 0; // never reset, also not on reconnect
     uint32_t roundTrips = 0;
     bool receivedSinceSend = false;
+    uint64_t receivedBytes = 0;   // over every connection
+    uint64_t receivedAtCommand = 0; // receivedBytes when the last command went out
+    bool commandUnsent = false;     // a tag was issued, its command not sent yet
+    uint32_t receiveTimeoutMs = 0;
+    MailboxCounts counts;
     bool connected = false;
     std::string idleTag;
     bool idleActivityPending = false;

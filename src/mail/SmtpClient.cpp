@@ -2,6 +2,7 @@
 #include "platform/AsciiText.h"
 
 #include "mail/Base64.h"
+#include "mail/ServerSilence.h"
 #include "platform/TlsConnection.h"
 
 namespace postern {
@@ -310,6 +311,10 @@ bool SmtpClient::ReadReply(std::string& error)
         char buffer[kReceiveChunk];
         std::string transportError;
         const int got = stream->Receive(buffer, kReceiveChunk, transportError);
+        if (got == -2) {
+            error = "SMTP " + ServerSilenceText(kSmtpTimeoutMs);
+            return false;
+        }
         if (got < 1) {
             error = transportError.empty() ? "SMTP connection closed" : transportError;
             return false;

@@ -17,6 +17,27 @@ OAuthEndpoints OAuthPeerEndpoints(const std::string& tokenPath)
     return endpoints;
 }
 
+namespace {
+
+// A plain TCP connection to the loopback listener that sends nothing.
+bool ConnectQuietly(TlsConnection& connection, uint32_t port)
+{
+    std::string error;
+    return connection.Connect("127.0.0.1", port, 5000, error);
+}
+
+// True when the listener let go of the connection (within 5 s) without
+// answering on it.
+bool ClosedUnanswered(TlsConnection& connection)
+{
+    char buffer[256];
+    std::string error;
+    const int got = connection.Receive(buffer, sizeof buffer, error);
+    return got == 0 || got == -1;
+}
+
+} // namespace
+
 BrowserOpener TestBrowser::Opener()
 {
     return [this](const std::string& url, std::string&) {
@@ -61,8 +82,23 @@ bool TestBrowser::Visit(uint32_t port, const std::string& request, std::string& 
 void TestBrowser::Run()
 {
     const uint32_t port = LoopbackPort(authorizationUrl);
+    TlsConnection idle; // left open and silent while the redirect comes
+    if (mode == BrowserMode::Speculative) {
+        TlsConnection unused;
+        if (!ConnectQuietly(unused, port) || !ConnectQuietly(idle, port)) {
+            problem = "loopback listener not reachable";
+            return;
+        }
+        unused.Close();
+    } else if (mode == BrowserMode::IdleFirst) {
+        TlsConnection dropped;
+        if (!ConnectQuietly(dropped, port) || !ClosedUnanswered(dropped)) {
+            problem = "a silent connection was answered or kept past the read time";
+            return;
+        }
+    }
     std::string request;
-    if (mode == BrowserMode::Follow) {
+    if (mode == BrowserMode::Follow || mode == BrowserMode::Speculative || mode == BrowserMode::IdleFirst) {
         // "https://localhost:PORT/path?query"
         const std::size_t hostStart = authorizationUrl.find("://") + 3;
         const std::size_t colon = authorizationUrl.find(':', hostStart);
@@ -90,6 +126,8 @@ void TestBrowser::Run()
     }
     std::string ignored;
     secondRefused = !Visit(port, "GET /?state=x&code=y HTTP/1.1\r\n\r\n", ignored);
+    if (mode == BrowserMode::Speculative && !ClosedUnanswered(idle))
+        problem = "the idle connection was answered or kept after the redirect";
 }
 
 std::string SignInAtOAuthPeer(OAuthTokens& tokens)

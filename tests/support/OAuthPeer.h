@@ -29,7 +29,8 @@ namespace postern::test {
 enum class BrowserMode {
     Follow,    // fetch the authorization URL, follow its redirect
     IconFirst, // ask the loopback server for an icon instead
-    Silent,    // connect and say nothing
+    Speculative, // first a connection closed unused and one left open and silent, then follow
+    IdleFirst, // first a silent connection until the listener drops it, then follow
     Oversized, // a request line of junk far beyond any redirect
     StayAway,  // never come back
 };

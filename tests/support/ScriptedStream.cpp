@@ -110,8 +110,11 @@ int ScriptedStream::Receive(char* buffer, int capacity, std::string& error)
     offset_ += n;
     delivered_ += n;
     if (offset_ == current.bytes.size()) {
-        ++step_;
         offset_ = 0;
+        if (++repeated_ >= current.repeat) {
+            repeated_ = 0;
+            ++step_;
+        }
     }
     return static_cast<int>(n);
 }

@@ -21,6 +21,7 @@ namespace postern::test {
 struct ScriptStep {
     enum Kind { Client, Server, Timeout, Fail } kind;
     std::string bytes; // Fail: the error text
+    std::size_t repeat = 1; // Server: the bytes this many times over
 };
 
 // Script helpers: C("a LOGIN ...\r\n"), S("* OK ...\r\n"), Wait() for a
@@ -29,6 +30,9 @@ inline ScriptStep C(std::string bytes) { return {ScriptStep::Client, std::move(b
 inline ScriptStep S(std::string bytes) { return {ScriptStep::Server, std::move(bytes)}; }
 inline ScriptStep Wait() { return {ScriptStep::Timeout, {}}; }
 inline ScriptStep Fail(std::string error) { return {ScriptStep::Fail, std::move(error)}; }
+// The server sends bytes `times` times over, produced as they are read, so
+// a flood of a million lines costs the test no memory.
+inline ScriptStep Many(std::string bytes, std::size_t times) { return {ScriptStep::Server, std::move(bytes), times}; }
 
 // Server steps only, one per reply.
 [[nodiscard]] std::vector<ScriptStep> Replies(const std::vector<std::string>& replies);
@@ -70,6 +74,7 @@ private:
     std::string sendError_;
     std::size_t step_ = 0;
     std::size_t offset_ = 0; // within the current step
+    std::size_t repeated_ = 0; // times the current step was sent whole
     std::size_t delivered_ = 0;
     std::string sent_;
     std::string mismatch_;

@@ -379,7 +379,7 @@ TEST_F(ImapDovecot, IdleWakesOnDeliveryNotOnFlagChange)
     ASSERT_TRUE(Select(other, "INBOX", count, error)) << error;
     ASSERT_TRUE(Select(idle, "INBOX", count, error)) << error;
 
-    idle.Connection().SetReceiveTimeout(500);
+    idle.SetReceiveTimeout(500);
     ASSERT_TRUE(StartIdle(idle, error)) << error;
     EXPECT_EQ(PollUntilActivity(idle, 1), 0) << "quiet inbox";
 

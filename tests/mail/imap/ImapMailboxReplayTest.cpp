@@ -151,6 +151,10 @@ const std::vector<ReplayCase>& MailboxCases()
                  "C0002 OK\r\n")}),
          Folders,
          "ok [Spam / junk] [Notes/Trash / trash] [a\\b\"c /] [lower /]"},
+        {"LIST answered before it was sent: fails, no empty folder list",
+         {S("* OK hi\r\n"), C("C0001 LOGIN \"u\" \"p\"\r\n"), S("C0001 OK\r\nC0002 OK\r\n"),
+          C("C0002 LIST \"\" \"*\"\r\n")},
+         Folders, "fail: server replied to command C0002 before it was sent connected=0", false},
         {"SELECT counts EXISTS, the last one wins",
          Join(SignedIn(), {C("C0002 SELECT \"Caf&AOk-\"\r\n"),
                            S("* FLAGS (\\Seen)\r\n* 3 EXISTS\r\n* 0 RECENT\r\n* 5 EXISTS\r\n"
@@ -360,6 +364,66 @@ TEST(ImapMailboxReplay, Cases)
 {
     for (const ReplayCase& c : MailboxCases())
         RunReplayCase(c);
+}
+
+TEST(ImapMailboxReplay, FloodsAreFoldedOrBounded)
+{
+    // Streamed as read: count lines are folded as they come, whatever their
+    // number; other responses are kept only within the limits, past which
+    // the command fails and the session, out of step, is dropped. A message
+    // may still be larger than those limits.
+    const std::string mebibyte(1u << 20, 'x');
+    const std::vector<ScriptStep> headerFlood = {
+        Many("* 1 FETCH (UID 1 BODY[HEADER.FIELDS (FROM)] {1048576}\r\n" + mebibyte + ")\r\n", 65)};
+    const struct {
+        const char* name;
+        std::vector<ScriptStep> script;
+        std::function<std::string(ImapSession&)> run;
+        std::string expected;
+    } cases[] = {
+        {"a million EXISTS answering SELECT",
+         {C("C0002 SELECT \"INBOX\"\r\n"), Many("* 7 EXISTS\r\n", 1000000), S("* 9 EXISTS\r\nC0002 OK\r\n")},
+         [](ImapSession& s) {
+             OPEN_OR_RETURN(s);
+             uint32_t count = 0;
+             std::string error;
+             const bool ok = Select(s, "INBOX", count, error);
+             return Outcome(ok, error, s) + " count=" + std::to_string(count);
+         },
+         "ok count=9"},
+        {"LIST without end",
+         {C("C0002 LIST \"\" \"*\"\r\n"), Many("* LIST () \"/\" x\r\n", ImapUntaggedBudget::kMaxResponses + 1)},
+         Folders, "fail: server sent more than 100000 responses to one command connected=0"},
+        {"SEARCH without end",
+         {C("C0002 SELECT \"INBOX\"\r\nC0003 UID SEARCH ALL\r\n"), S("C0002 OK\r\n"),
+          Many("* SEARCH 1\r\n", ImapUntaggedBudget::kMaxResponses + 1)},
+         [](ImapSession& s) { return SelectSearch(s, "INBOX", "ALL"); },
+         "fail: server sent more than 100000 responses to one command connected=0 count=0 uids="},
+        {"header literals beyond 64 MiB", Join({C(std::string("C0002 FETCH 1:2") + kFetchItems)}, headerFlood),
+         [](ImapSession& s) { return Headers(s, 1, 2); },
+         "fail: server's responses to one command exceed 64 MiB connected=0"},
+        {"a message of 65 MiB",
+         Join({C("C0002 UID FETCH 5 (BODY.PEEK[])\r\n"), S("* 1 FETCH (UID 5 BODY[] {68157440}\r\n"),
+               Many(mebibyte, 65)},
+              {S(")\r\nC0002 OK\r\n")}),
+         [](ImapSession& s) {
+             OPEN_OR_RETURN(s);
+             std::string raw;
+             std::string error;
+             const bool ok = FetchMessage(s, 5, raw, error);
+             return Outcome(ok, error, s) + " size=" + std::to_string(raw.size());
+         },
+         "ok size=68157440"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedStream stream(Join(SignedIn(), c.script));
+        ImapSession session;
+        session.UseStream(&stream);
+        EXPECT_EQ(c.run(session), c.expected);
+        EXPECT_EQ(stream.Mismatch(), "");
+        session.UseStream(nullptr);
+    }
 }
 
 TEST(ImapMailboxReplay, NewestRange)

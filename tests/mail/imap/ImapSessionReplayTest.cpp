@@ -53,7 +53,17 @@ const std::vector<ReplayCase>& SessionCases()
         {"BYE greeting", {S("* BYE too many connections\r\n")}, OpenOnly,
          "fail: unexpected IMAP greeting: * BYE too many connections connected=0 tag=0"},
         {"server closes before greeting", {}, OpenOnly, "fail: connection closed by server connected=0 tag=0"},
-        {"time-out before greeting", {Wait()}, OpenOnly, "fail: connection closed by server connected=0 tag=0"},
+        {"time-out before greeting", {Wait()}, OpenOnly, "fail: server did not answer within 30 s connected=0 tag=0"},
+        {"time-out during a command names the time the session waited",
+         Join(SignedIn(), {C("C0002 NOOP\r\n"), S("* OK still\r\n"), Wait()}),
+         [](ImapSession& s) {
+             s.SetReceiveTimeout(1500);
+             return RunCommand(s, "NOOP");
+         },
+         "fail: server did not answer within 1.5 s connected=0 status= untagged=* OK still"},
+        {"sign-in answered before it was sent: the completion came with the greeting",
+         {S("* OK hi\r\nC0001 OK\r\nC0002 OK\r\n"), C("C0001 LOGIN \"u\" \"p\"\r\n")}, OpenOnly,
+         "fail: sign-in rejected: server replied to command C0001 before it was sent connected=0 tag=1", false},
         {"wrong password",
          Join(kGreeting, {C("C0001 LOGIN \"u\" \"p\"\r\n"),
                           S("C0001 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n")}),
@@ -72,6 +82,12 @@ const std::vector<ReplayCase>& SessionCases()
                S("+ eyJzdGF0dXMiOiI0MDEifQ==\r\n"), C("\r\n"), S("C0001 NO [AUTHENTICATIONFAILED] Failed\r\n")}),
          [](ImapSession& s) { return OpenWith(s, "me@example.test", "", "tok123"); },
          "fail: OAuth sign-in rejected: server said: NO [AUTHENTICATIONFAILED] Failed connected=0"},
+        {"error challenge and refusal in one piece: the refusal still counts",
+         Join(kGreeting,
+              {C("C0001 AUTHENTICATE XOAUTH2 dXNlcj1tZUBleGFtcGxlLnRlc3QBYXV0aD1CZWFyZXIgdG9rMTIzAQE=\r\n"),
+               S("+ eyJzdGF0dXMiOiI0MDEifQ==\r\nC0001 NO [AUTHENTICATIONFAILED] Failed\r\n"), C("\r\n")}),
+         [](ImapSession& s) { return OpenWith(s, "me@example.test", "", "tok123"); },
+         "fail: OAuth sign-in rejected: server said: NO [AUTHENTICATIONFAILED] Failed connected=0", false},
         {"literal of size zero",
          Join(SignedIn(), {C("C0002 X\r\n"), S("* 1 FETCH (BODY[] {0}\r\n)\r\nC0002 OK done\r\n")}),
          [](ImapSession& s) { return RunCommand(s, "X"); },
@@ -111,9 +127,27 @@ const std::vector<ReplayCase>& SessionCases()
         {"unexpected continuation is answered with an empty line",
          Join(SignedIn(), {C("C0002 X\r\n"), S("+\r\n"), C("\r\n"), S("+ more\r\n"), C("\r\n"), S("C0002 OK\r\n")}),
          [](ImapSession& s) { return RunCommand(s, "X"); }, "ok status=OK untagged="},
-        {"another tag's completion is not ours",
-         Join(SignedIn(), {C("C0002 X\r\n"), S("C0001 OK stale\r\nC00021 OK no\r\nC0002 OK\r\n")}),
-         [](ImapSession& s) { return RunCommand(s, "X"); }, "ok status=OK untagged=C0001 OK stale|C00021 OK no"},
+        {"an earlier command's completion is passed over",
+         Join(SignedIn(), {C("C0002 X\r\n"), S("C0001 OK stale\r\nC0002 OK\r\n")}),
+         [](ImapSession& s) { return RunCommand(s, "X"); }, "ok status=OK untagged=C0001 OK stale"},
+        {"a completion for a tag never sent drops the session",
+         Join(SignedIn(), {C("C0002 X\r\n"), S("C00021 OK no\r\nC0002 OK\r\n")}),
+         [](ImapSession& s) { return RunCommand(s, "X"); },
+         "fail: server replied to command C00021, which was never sent connected=0 status= untagged="},
+        {"a foreign tag likewise",
+         Join(SignedIn(), {C("C0002 X\r\n"), S("* OK a\r\nA1 NO nothing\r\n")}),
+         [](ImapSession& s) { return RunCommand(s, "X"); },
+         "fail: server replied to command A1, which was never sent connected=0 status= untagged=* OK a"},
+        {"counts are folded, not kept; lines that only look tagged are kept",
+         Join(SignedIn(), {C("C0002 NOOP\r\n"), S("* 3 EXISTS\r\n* 1 RECENT\r\n* 2 EXPUNGE\r\n* 4 exists\r\n"
+                                                  "* 3 Expunge\r\n* OK x\r\nnoise\r\nC9 OKAY\r\nC0002 OK\r\n")}),
+         [](ImapSession& s) {
+             const std::string out = RunCommand(s, "NOOP");
+             const MailboxCounts& n = s.Counts();
+             return out + " exists=" + std::to_string(n.exists) + " recent=" + std::to_string(n.recent) +
+                    " expunged=" + std::to_string(n.expunged);
+         },
+         "ok status=OK untagged=* OK x|noise|C9 OKAY exists=4 recent=1 expunged=2"},
         {"literal beyond 256 MiB is refused before any byte of it",
          Join(SignedIn(), {C("C0002 X\r\n"), S("* 1 FETCH (BODY[] {268435457}\r\nabc")}),
          [](ImapSession& s) { return RunCommand(s, "X"); },

@@ -242,23 +242,22 @@ TEST(SmtpDialogue, XOAuth2)
 
 TEST(SmtpDialogue, TransportFailures)
 {
-    {
-        ScriptedStream server({test::S("220 hi\r\n"), test::Fail("receive failed: connection reset by peer")});
+    // A receive that fails, times out, or finds the connection closed: a
+    // silent server must not read like one that hung up.
+    const std::pair<std::vector<test::ScriptStep>, const char*> receives[] = {
+        {{test::S("220 hi\r\n"), test::Fail("receive failed: connection reset by peer")},
+         "receive failed: connection reset by peer"},
+        {{test::S("220 hi\r\n"), test::Wait()}, "SMTP server did not answer within 30 s"},
+        {{test::S("220 hi\r\n")}, "SMTP connection closed"},
+    };
+    for (const auto& [script, expected] : receives) {
+        ScriptedStream server(script);
         server.RecordSendsOnly();
         SmtpClient client;
         std::string error;
         EXPECT_FALSE(client.RunDialogue(server, true, nullptr, PasswordLogin(), "a@x", {"b@x"}, "m",
                                         error));
-        EXPECT_EQ(error, "receive failed: connection reset by peer");
-    }
-    {
-        ScriptedStream server({test::S("220 hi\r\n"), test::Wait()});
-        server.RecordSendsOnly();
-        SmtpClient client;
-        std::string error;
-        EXPECT_FALSE(client.RunDialogue(server, true, nullptr, PasswordLogin(), "a@x", {"b@x"}, "m",
-                                        error));
-        EXPECT_EQ(error, "SMTP connection closed");
+        EXPECT_EQ(error, expected);
     }
     {
         Server server({"220 hi\r\n"});

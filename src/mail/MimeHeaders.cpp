@@ -127,8 +127,8 @@ HeaderSummary ParseHeaderSummary(std::string_view headerBlock)
 {
     const std::vector<MailHeader> headers = ParseHeaders(headerBlock);
     HeaderSummary summary;
-    summary.from = DecodeEncodedWords(FindHeader(headers, "from"));
-    summary.subject = DecodeEncodedWords(FindHeader(headers, "subject"));
+    summary.from = DecodeForDisplay(FindHeader(headers, "from"));
+    summary.subject = DecodeForDisplay(FindHeader(headers, "subject"));
     summary.date = ParseDate(FindHeader(headers, "date"));
     summary.messageId = FindHeader(headers, "message-id");
     summary.inReplyTo = FindHeader(headers, "in-reply-to");

@@ -46,7 +46,8 @@ struct ParsedMessage {
 };
 
 struct HeaderSummary {
-    std::string from;    // decoded UTF-8 for display
+    std::string from;        // decoded UTF-8 for display
+    std::string fromAddress; // the first address of the raw From
     std::string subject; // decoded UTF-8 for display
     int64_t date = 0;
     std::string messageId;

@@ -208,6 +208,11 @@ TEST(DisplaySafeText, SummaryAndMessageFieldsAreSafe)
     EXPECT_EQ(message.rawFrom, "=?utf-8?b?cG90dXNAd2hpdGVob3VzZS5nb3YAQG1haWxzcGxvaXQuY29t?= <x@y>");
     EXPECT_EQ(message.rawTo, "a@b\0.evil"s);
     EXPECT_EQ(message.rawCc, "=?utf-8?q?=E2=80=AEc?= <c@d>");
+    EXPECT_EQ(summary.fromAddress, "x@y");
+    // The summary's address (Copy Sender) is read from the raw header too.
+    EXPECT_EQ(ParseHeaderSummary("From: =?utf-8?b?QWxpY2UsIGV2aWxAYXR0YWNrZXIuZXhhbXBsZSw=?= <alice@good.example>\r\n")
+                  .fromAddress,
+              "alice@good.example");
 }
 
 TEST(ParseHeaderSummary, DecodesFromAndSubjectKeepsIds)

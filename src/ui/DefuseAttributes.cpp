@@ -123,6 +123,8 @@ public:
         while ((pos = in.find('<', pos)) != std::string_view::npos) {
             if (lower.compare(pos, 4, "<!--") == 0)
                 pos = SkipComment(pos);
+            else if (foreignDepth > 0 && lower.compare(pos, 9, "<![cdata[") == 0)
+                pos = SkipTo(pos, "]]>", 9); // text inside svg and math
             else if (pos + 1 < in.size() && IsLetter(in[pos + 1]))
                 pos = Tag(pos + 1, false);
             else if (pos + 2 < in.size() && in[pos + 1] == '/' && IsLetter(in[pos + 2]))

@@ -98,6 +98,8 @@ TEST(Pages, DefuseScripts)
         {"<!-- <a title=\" --><img onerror=a()>\">", "<!-- <a title=\" --><img x-onerror=a()>\">"},
         {"<style>/*<a title=\"*/</style><img onerror=a()>\">", "<style>/*<a title=\"*/</style><img x-onerror=a()>\">"},
         {"<title><b onclick=x></title>", "<title><b onclick=x></title>"},
+        {"<svg><![CDATA[x> <a title=\"]]><b onclick=x>\">", "<svg><![CDATA[x> <a title=\"]]><b x-onclick=x>\">"},
+        {"<svg><style><b onclick=x></style></svg><style><b onclick=x>", "<svg><style><b x-onclick=x></style></svg><style><b onclick=x>"},
         // Ordinary HTML and text stay.
         {"<p>onload= and javascript:go() are words</p>", "<p>onload= and javascript:go() are words</p>"},
         {"<a href=\"https://x.test/?q=javascript:\" title=\"javascript:\">", "<a href=\"https://x.test/?q=javascript:\" title=\"javascript:\">"},

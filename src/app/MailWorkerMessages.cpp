@@ -149,14 +149,16 @@ void MailWorker::WSend(SendRequestRecord& request)
     }
     const AccountConfig& account = accounts_[index];
 
-    const std::string text = BuildMessage(account.displayName, account.email, send.message);
+    std::string text;
+    std::vector<std::string> recipients;
+    if (!PrepareSubmission(account.displayName, account.email, send.message, text, recipients, error)) {
+        answer(false, error);
+        return;
+    }
     Contacts().RecordAddresses(send.message.to);
     Contacts().RecordAddresses(send.message.cc);
 
     PostStatus(u"Sending\u2026");
-    std::vector<std::string> recipients = ExtractAddresses(send.message.to);
-    for (std::string& address : ExtractAddresses(send.message.cc))
-        recipients.push_back(std::move(address));
     SmtpClient smtp;
     if (!smtp.Submit(SmtpLogin(account), account.email, recipients, text, error)) {
         answer(false, error);

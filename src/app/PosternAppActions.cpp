@@ -399,9 +399,14 @@ void PosternApp::CopySender(int32_t row)
 {
     if (row < 0 || static_cast<size_t>(row) >= list_.viewRows.size() || !ui_)
         return;
-    const std::string& from = list_.viewRows[static_cast<size_t>(row)].header.from;
-    const std::vector<std::string> addresses = ExtractAddresses(from);
-    if (ui_->SetClipboardText(Utf8ToUtf16(addresses.empty() ? from : addresses.front())))
+    const MessageHeader& header = list_.viewRows[static_cast<size_t>(row)].header;
+    // The address read from the raw header; a row restored from the lock
+    // list has only the decoded text.
+    const std::vector<std::string> addresses = ExtractAddresses(header.from);
+    const std::string& address = !header.fromAddress.empty() ? header.fromAddress
+                                 : addresses.empty()          ? header.from
+                                                              : addresses.front();
+    if (ui_->SetClipboardText(Utf8ToUtf16(address)))
         ShowStatus(u"Sender address copied.");
 }
 

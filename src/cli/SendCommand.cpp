@@ -145,11 +145,10 @@ int RunSend(const Arguments& args)
     if (!ReadStandardInputLine(login.password))
         return Fail("no password on standard input");
 
-    std::vector<std::string> recipients = ExtractAddresses(options.message.to);
-    for (std::string& address : ExtractAddresses(options.message.cc))
-        recipients.push_back(std::move(address));
-
-    const std::string message = BuildMessage(options.displayName, options.from, options.message);
+    std::string message;
+    std::vector<std::string> recipients;
+    if (!PrepareSubmission(options.displayName, options.from, options.message, message, recipients, error))
+        return Fail(error);
     SmtpClient client;
     if (!options.tls.empty())
         client.SetImplicitTls(options.tls == "implicit");

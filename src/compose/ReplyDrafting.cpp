@@ -1,7 +1,7 @@
 #include "compose/ReplyDrafting.h"
 #include "platform/AsciiText.h"
 
-#include "mail/SmtpClient.h"
+#include "mail/AddressList.h"
 #include "platform/Charset.h"
 #include "ui/HtmlEscape.h"
 #include "ui/ListDate.h"
@@ -16,6 +16,21 @@ ComposeRequest StartRequest(const DraftingAccount& account)
     request.accountIndex = account.index;
     request.accountLabel = Utf8ToUtf16(account.name);
     return request;
+}
+
+// The entries joined with ", ", without the account's own address; with
+// their decoded display names when withNames is set.
+std::string JoinAddresses(const std::vector<MailAddress>& entries, std::string_view ownAddress, bool withNames)
+{
+    std::string joined;
+    for (const MailAddress& entry : entries) {
+        if (!ownAddress.empty() && EqualsIgnoringAsciiCase(entry.address, ownAddress))
+            continue;
+        if (!joined.empty())
+            joined += ", ";
+        joined += withNames ? FormatAddress(DecodeForDisplay(entry.name), entry.address) : entry.address;
+    }
+    return joined;
 }
 
 } // namespace
@@ -81,24 +96,15 @@ ComposeRequest BuildReplyRequest(const ParsedMessage& source, const std::string&
                                  const DraftingAccount& account, bool replyAll)
 {
     ComposeRequest request = StartRequest(account);
-    // The decoded From as it stood, name and all. A hostile value may carry
-    // line breaks; it stays text here, and the message writer strips them
-    // before anything reaches a header.
-    request.to = Utf8ToUtf16(source.from);
-
+    // Recipients come from the raw headers: a display name may decode to
+    // commas and addresses ("Alice, evil@attacker.example,"), which must
+    // never become recipients. Only the names are decoded, for showing.
+    request.to = Utf8ToUtf16(JoinAddresses(SplitAddressList(source.rawFrom), {}, true));
     if (replyAll) {
-        std::string joined = source.to;
-        if (!source.cc.empty())
-            joined += ", " + source.cc;
-        std::string cc;
-        for (const std::string& address : ExtractAddresses(joined)) {
-            if (EqualsIgnoringAsciiCase(address, account.email))
-                continue;
-            if (!cc.empty())
-                cc += ", ";
-            cc += address;
-        }
-        request.cc = Utf8ToUtf16(cc);
+        std::vector<MailAddress> others = SplitAddressList(source.rawTo);
+        for (MailAddress& entry : SplitAddressList(source.rawCc))
+            others.push_back(std::move(entry));
+        request.cc = Utf8ToUtf16(JoinAddresses(others, account.email, false));
     }
 
     request.subject = Utf8ToUtf16(StartsWithIgnoringAsciiCase(source.subject, "re:") ? source.subject

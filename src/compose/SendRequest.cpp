@@ -38,6 +38,9 @@ bool BuildSendRequest(const ComposeRequest& opened, ComposeFields fields, SendRe
     message.htmlBody += "</body></html>";
 
     message.attachments = std::move(fields.attachments);
+    // Refused here already so that the window keeps its content and says why.
+    if (!CheckHeaderValues({}, {}, message, error))
+        return false;
     message.inReplyTo = opened.inReplyTo;
     message.references = opened.references;
 

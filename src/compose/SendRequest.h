@@ -37,7 +37,8 @@ inline constexpr const char* kNoRecipientText = "Add at least one recipient.";
 
 // Fills request from the fields and the request the window was opened with.
 // To, Cc and Subject are trimmed of spaces and control bytes at both ends.
-// False with kNoRecipientText when To is empty or holds no at sign.
+// False with kNoRecipientText when To is empty or holds no at sign, and with
+// CheckHeaderValues' error when a field holds a line break.
 [[nodiscard]] bool BuildSendRequest(const ComposeRequest& opened, ComposeFields fields, SendRequest& request,
                                     std::string& error);
 

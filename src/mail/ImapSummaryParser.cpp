@@ -45,6 +45,7 @@ bool ParseSummaryResponse(const ImapResponse& response, MessageHeader& header)
         out.messageId = std::move(summary.messageId);
         out.inReplyTo = std::move(summary.inReplyTo);
         out.references = std::move(summary.references);
+        out.fromAddress = std::move(summary.fromAddress);
     }
 
     if (out.date == 0) {

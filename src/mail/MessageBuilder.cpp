@@ -1,5 +1,6 @@
 #include "mail/MessageBuilder.h"
 
+#include "mail/AddressList.h"
 #include "mail/Base64.h"
 #include "platform/Clock.h"
 #include "platform/Crypto.h"
@@ -312,6 +313,39 @@ std::string MakeBoundary(int n)
     std::snprintf(buffer, sizeof buffer, "=_Postern_%llx_%d_",
                   static_cast<unsigned long long>(PerformanceCounter()), n);
     return buffer;
+}
+
+bool CheckHeaderValues(std::string_view displayName, std::string_view address,
+                       const OutgoingMessage& message, std::string& error)
+{
+    const auto broken = [&](std::string_view value, const std::string& field) {
+        if (value.find_first_of("\r\n") == std::string_view::npos)
+            return false;
+        error = "A line break is not allowed in " + field + ".";
+        return true;
+    };
+    if (broken(message.to, "To") || broken(message.cc, "Cc") || broken(message.subject, "Subject")
+        || broken(displayName, "the sender's name") || broken(address, "the sender's address"))
+        return false;
+    for (const OutgoingAttachment& attachment : message.attachments) {
+        if (broken(attachment.filename, "an attachment's name \"" + OneLine(attachment.filename) + "\"")
+            || broken(attachment.mimeType, "an attachment's media type"))
+            return false;
+    }
+    return true;
+}
+
+bool PrepareSubmission(std::string_view displayName, std::string_view address,
+                       const OutgoingMessage& message, std::string& text,
+                       std::vector<std::string>& recipients, std::string& error)
+{
+    if (!CheckHeaderValues(displayName, address, message, error))
+        return false;
+    recipients = ExtractAddresses(message.to);
+    for (std::string& entry : ExtractAddresses(message.cc))
+        recipients.push_back(std::move(entry));
+    text = BuildMessage(displayName, address, message);
+    return true;
 }
 
 std::string BuildMessage(std::string_view displayName, std::string_view address,

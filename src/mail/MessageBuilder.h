@@ -30,6 +30,20 @@ struct OutgoingMessage {
     std::string references; // for replies; empty otherwise
 };
 
+// False when a value the sender typed would break a header line: a CR or LF
+// in To, Cc, Subject, an attachment's name or media type, or the sender's
+// name or address. Written as it stands, "b@x\r\n<evil@y>" would send to
+// another address than the To line shows. The error names the field.
+[[nodiscard]] bool CheckHeaderValues(std::string_view displayName, std::string_view address,
+                                     const OutgoingMessage& message, std::string& error);
+
+// What a submission needs: the message, dated now, and the envelope
+// recipients from To and Cc. False, with CheckHeaderValues' error, when the
+// message must not be sent at all.
+[[nodiscard]] bool PrepareSubmission(std::string_view displayName, std::string_view address,
+                                     const OutgoingMessage& message, std::string& text,
+                                     std::vector<std::string>& recipients, std::string& error);
+
 // The complete message, dated now.
 [[nodiscard]] std::string BuildMessage(std::string_view displayName, std::string_view address,
                                        const OutgoingMessage& message);

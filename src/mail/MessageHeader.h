@@ -20,6 +20,9 @@ struct MessageHeader {
     std::string messageId;  // raw, angle brackets included
     std::string inReplyTo;  // raw
     std::string references; // raw, unfolded
+    // The first address of the raw From: what a display name decodes to
+    // cannot change it. Empty when none was read.
+    std::string fromAddress;
 };
 
 } // namespace postern

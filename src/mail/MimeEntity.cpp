@@ -130,13 +130,14 @@ void SplitEntity(std::string_view entity, std::string_view& headers, std::string
 }
 
 // A file name parameter: the RFC 2231 form, else the plain one with any
-// RFC 2047 words in it decoded (as many mail programs write them).
+// RFC 2047 words in it decoded (as many mail programs write them). Made
+// safe to show: "invoice\u202Efdp.exe" is an old way to pass off a program.
 std::string FileNameParam(std::string_view value, std::string_view name)
 {
     std::string result;
     if (ExtendedHeaderParam(value, name, result))
-        return result;
-    return DecodeEncodedWords(HeaderParam(value, name));
+        return DisplaySafeText(result);
+    return DecodeForDisplay(HeaderParam(value, name));
 }
 
 // The name an attachment is saved under: Content-Disposition's filename,
@@ -343,10 +344,13 @@ ParsedMessage ParseMessage(std::string_view raw)
     SplitEntity(raw, headerBlock, body);
     const std::vector<MailHeader> headers = ParseHeaders(headerBlock);
 
-    message.from = DecodeEncodedWords(FindHeader(headers, "from"));
-    message.to = DecodeEncodedWords(FindHeader(headers, "to"));
-    message.cc = DecodeEncodedWords(FindHeader(headers, "cc"));
-    message.subject = DecodeEncodedWords(FindHeader(headers, "subject"));
+    message.rawFrom = FindHeader(headers, "from");
+    message.rawTo = FindHeader(headers, "to");
+    message.rawCc = FindHeader(headers, "cc");
+    message.from = DecodeForDisplay(message.rawFrom);
+    message.to = DecodeForDisplay(message.rawTo);
+    message.cc = DecodeForDisplay(message.rawCc);
+    message.subject = DecodeForDisplay(FindHeader(headers, "subject"));
     message.messageId = FindHeader(headers, "message-id");
     message.inReplyTo = FindHeader(headers, "in-reply-to");
     message.references = FindHeader(headers, "references");

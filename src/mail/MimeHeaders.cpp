@@ -2,6 +2,8 @@
 // summary the message list needs, and display names.
 #include "mail/MimeParser.h"
 
+#include "mail/AddressList.h"
+
 #include <cstring>
 
 namespace postern {
@@ -127,8 +129,12 @@ HeaderSummary ParseHeaderSummary(std::string_view headerBlock)
 {
     const std::vector<MailHeader> headers = ParseHeaders(headerBlock);
     HeaderSummary summary;
-    summary.from = DecodeEncodedWords(FindHeader(headers, "from"));
-    summary.subject = DecodeEncodedWords(FindHeader(headers, "subject"));
+    const std::string from = FindHeader(headers, "from");
+    summary.from = DecodeForDisplay(from);
+    const std::vector<MailAddress> addresses = SplitAddressList(from);
+    if (!addresses.empty())
+        summary.fromAddress = addresses.front().address;
+    summary.subject = DecodeForDisplay(FindHeader(headers, "subject"));
     summary.date = ParseDate(FindHeader(headers, "date"));
     summary.messageId = FindHeader(headers, "message-id");
     summary.inReplyTo = FindHeader(headers, "in-reply-to");

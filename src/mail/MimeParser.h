@@ -24,11 +24,13 @@ struct MimePart {
     std::string data;        // after transfer decoding, no charset conversion
 };
 
+// The decoded header values are for showing (DecodeForDisplay); where
+// mail goes is read from the raw values, which decoding cannot change.
 struct ParsedMessage {
-    std::string from;    // decoded UTF-8
-    std::string to;      // decoded UTF-8
-    std::string cc;      // decoded UTF-8
-    std::string subject; // decoded UTF-8
+    std::string from;    // decoded UTF-8 for display
+    std::string to;      // decoded UTF-8 for display
+    std::string cc;      // decoded UTF-8 for display
+    std::string subject; // decoded UTF-8 for display
     std::string messageId;
     std::string inReplyTo;
     std::string references;
@@ -38,11 +40,15 @@ struct ParsedMessage {
     // The other leaves in document order; an embedded message (a forward, a
     // digest entry) is also kept whole as one message/rfc822 part.
     std::vector<MimePart> parts;
+    std::string rawFrom; // unfolded, not decoded
+    std::string rawTo;
+    std::string rawCc;
 };
 
 struct HeaderSummary {
-    std::string from;    // decoded UTF-8
-    std::string subject; // decoded UTF-8
+    std::string from;        // decoded UTF-8 for display
+    std::string fromAddress; // the first address of the raw From
+    std::string subject; // decoded UTF-8 for display
     int64_t date = 0;
     std::string messageId;
     std::string inReplyTo;
@@ -57,6 +63,14 @@ struct HeaderSummary {
 [[nodiscard]] std::string FindHeader(const std::vector<MailHeader>& headers, std::string_view name);
 
 [[nodiscard]] std::string DecodeEncodedWords(std::string_view value);
+
+// Text fit to show as a header value: tab becomes a space; NUL and the other
+// C0 and C1 controls, DEL and the bidirectional embeddings, overrides and
+// isolates (U+202A..U+202E, U+2066..U+2069) each become U+FFFD, so the
+// reader sees that something was there instead of being misled by it.
+[[nodiscard]] std::string DisplaySafeText(std::string_view utf8);
+// DecodeEncodedWords, then DisplaySafeText.
+[[nodiscard]] std::string DecodeForDisplay(std::string_view value);
 [[nodiscard]] std::string HeaderParam(std::string_view value, std::string_view name);
 
 // The RFC 2231 form of a parameter (name*=charset'lang'%xx..., or the

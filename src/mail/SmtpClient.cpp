@@ -48,51 +48,6 @@ int LeadingNumber(std::string_view line)
 
 } // namespace
 
-std::vector<std::string> ExtractAddresses(std::string_view text)
-{
-    std::vector<std::string> addresses;
-    // The current token is the last angle-bracket content (when fromAngle)
-    // followed by rest. Kept in two pieces so that a line of many ">" after
-    // one long bracket, as a hostile header may hold, costs no copy each.
-    std::string angle;
-    std::string rest;
-    bool fromAngle = false;
-    bool quoted = false;
-    bool inAngle = false;
-    const auto finish = [&] {
-        const std::string token = (fromAngle ? angle : std::string()) + rest;
-        const std::string_view trimmed = TrimAsciiSpace(token);
-        if (trimmed.find('@') != std::string_view::npos)
-            addresses.emplace_back(trimmed);
-        fromAngle = false;
-        rest.clear();
-    };
-    for (char c : text) {
-        if (c == '"')
-            quoted = !quoted;
-        if (!quoted && c == '<') {
-            if (fromAngle) {
-                rest.insert(0, angle);
-                fromAngle = false;
-            }
-            inAngle = true;
-            angle.clear();
-        } else if (!quoted && c == '>') {
-            inAngle = false;
-            fromAngle = true;
-            rest.clear();
-        } else if (inAngle) {
-            angle.push_back(c);
-        } else if (!quoted && c == ',') {
-            finish();
-        } else {
-            rest.push_back(c);
-        }
-    }
-    finish();
-    return addresses;
-}
-
 std::string DotStuff(std::string_view message)
 {
     std::string out;

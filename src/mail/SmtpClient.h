@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/ByteStream.h"
+#include "mail/AddressList.h"
 #include "mail/ServerLogin.h"
 
 #include <functional>
@@ -13,11 +14,6 @@
 #include <vector>
 
 namespace postern {
-
-// The bare addresses of an address line ("Ann <a@x>, \"Doe, J\" <j@y>, b@z"):
-// angle brackets win over the text around them, commas inside double quotes
-// do not split, fragments without an at sign are dropped.
-[[nodiscard]] std::vector<std::string> ExtractAddresses(std::string_view text);
 
 // The DATA payload of a message: line ends made CR LF, every line that
 // begins with "." doubled, a final CR LF, and the terminating ".\r\n".

@@ -1,5 +1,7 @@
 #include "ui/DefuseScripts.h"
 
+#include "ui/DefuseAttributes.h"
+
 namespace postern {
 
 namespace {
@@ -40,7 +42,7 @@ std::string DefuseScripts(std::string_view html)
         }
     }
     out.append(html.substr(copied));
-    return out;
+    return DefuseAttributes(out);
 }
 
 } // namespace postern

@@ -11,8 +11,10 @@ MessageRow BuildRow(uint32_t account, std::string_view mailbox, const MessageHea
     MessageRow row;
     row.header = header;
     row.account = account;
-    row.senderText = Utf8ToUtf16(DisplayName(header.from));
-    row.subjectText = Utf8ToUtf16(header.subject);
+    // Made safe again: a row may come from the lock list written before
+    // header values were.
+    row.senderText = Utf8ToUtf16(DisplaySafeText(DisplayName(header.from)));
+    row.subjectText = Utf8ToUtf16(DisplaySafeText(header.subject));
     row.dateText = FormatListDate(header.date);
     row.mailbox = std::string(mailbox);
     return row;

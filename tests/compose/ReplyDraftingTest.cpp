@@ -1,6 +1,8 @@
 // Reply, Reply All and Forward requests built from a parsed message.
 #include "compose/ReplyDrafting.h"
 
+#include "mail/AddressList.h"
+
 #include "platform/Charset.h"
 #include "ui/ListDate.h"
 
@@ -17,8 +19,8 @@ const DraftingAccount kAccount{3, "Work", "me@x.org"};
 ParsedMessage Source()
 {
     ParsedMessage m;
-    m.from = "Anna Berg <anna@x.org>";
-    m.to = "ME@X.org, Bo <bo@x.org>";
+    m.from = m.rawFrom = "Anna Berg <anna@x.org>";
+    m.to = m.rawTo = "ME@X.org, Bo <bo@x.org>";
     m.subject = "Budget";
     m.messageId = "<m1@x.org>";
     m.references = "<r0@x.org>";
@@ -100,8 +102,8 @@ TEST(ReplyDrafting, ReplyAllRecipients)
     };
     for (const auto& c : cases) {
         ParsedMessage source = Source();
-        source.to = c.to;
-        source.cc = c.cc;
+        source.rawTo = c.to;
+        source.rawCc = c.cc;
         EXPECT_EQ(BuildReplyRequest(source, "INBOX", 1, kAccount, true).cc, c.expected) << c.to << " / " << c.cc;
     }
 }
@@ -164,21 +166,35 @@ TEST(ReplyDrafting, Forward)
                            "line2 &lt; x\r\n</div>");
 }
 
-// A decoded From may hold a line break (an encoded word can carry one). The
-// request keeps it as text of the To field; nothing here turns it into a
-// header, and the message writer removes it before writing one.
-TEST(ReplyDrafting, HostileFromStaysText)
+// Recipients come from the raw headers: what a display name decodes to,
+// commas, addresses and line breaks included, never adds one.
+TEST(ReplyDrafting, RecipientsComeFromRawHeaders)
 {
-    ParsedMessage source = Source();
-    source.from = "Evil <e@x.org>\r\nBcc: victim@y.org";
-    const ComposeRequest r = BuildReplyRequest(source, "INBOX", 1, kAccount, true);
-    EXPECT_EQ(r.to, u"Evil <e@x.org>\r\nBcc: victim@y.org");
-    EXPECT_EQ(r.cc, u"bo@x.org");
-    EXPECT_EQ(r.inReplyTo, "<m1@x.org>");
-    EXPECT_EQ(r.references, "<r0@x.org> <m1@x.org>");
-    EXPECT_EQ(r.quoteHtml.find("victim"), std::string::npos);
-    const ComposeRequest f = BuildForwardRequest(source, kAccount);
-    EXPECT_NE(f.quoteHtml.find("Evil &lt;e@x.org&gt;\r\nBcc: victim@y.org<br>"), std::string::npos);
+    const struct {
+        const char* headers;
+        const char16_t* to;
+        const char16_t* cc;
+    } cases[] = {
+        {"From: =?utf-8?b?QWxpY2UsIGV2aWxAYXR0YWNrZXIuZXhhbXBsZSw=?= <alice@good.example>\r\nTo: me@x.org",
+         u"\"Alice, evil@attacker.example,\" <alice@good.example>", u""},
+        {"From: =?utf-8?q?x=40evil.test=2C?=\r\nTo: =?utf-8?q?x=40evil.test=2C?= <bo@x.org>, =?utf-8?q?y=40evil.test?=",
+         u"", u"bo@x.org"},
+        {"From: =?utf-8?q?Evil_=3Ce=40x.org=3E=0D=0ABcc=3A_victim=40y.org?= <real@x.org>\r\n"
+         "Cc: bo@x.org (Bo, evil@y.org), \"Doe, J\" <j@y.org>, friends: ann@y.org, ME@x.org;",
+         u"\"Evil <e@x.org>\uFFFD\uFFFDBcc: victim@y.org\" <real@x.org>", u"bo@x.org, j@y.org, ann@y.org"},
+        {"From: =?iso-8859-1?q?J=FCrgen?= <j@x.org>, \"Doe, J\" <d@x.org>", u"J\u00FCrgen <j@x.org>, \"Doe, J\" <d@x.org>", u""},
+    };
+    for (const auto& c : cases) {
+        ParsedMessage source = ParseMessage(std::string(c.headers) + "\r\nSubject: s\r\n\r\nbody");
+        const ComposeRequest r = BuildReplyRequest(source, "INBOX", 1, kAccount, true);
+        EXPECT_EQ(r.to, c.to) << c.headers;
+        EXPECT_EQ(r.cc, c.cc) << c.headers;
+        EXPECT_EQ(BuildReplyRequest(source, "INBOX", 1, kAccount, false).to, c.to);
+    }
+    // What the compose window sends to is exactly what the reply named.
+    ParsedMessage spoof = ParseMessage(std::string(cases[0].headers) + "\r\n\r\n");
+    EXPECT_EQ(ExtractAddresses(U8(BuildReplyRequest(spoof, "INBOX", 1, kAccount, false).to)),
+              std::vector<std::string>{"alice@good.example"});
 }
 
 } // namespace

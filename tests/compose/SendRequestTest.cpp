@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace postern {
 namespace {
@@ -96,6 +97,21 @@ TEST(SendRequest, ToWithoutAnAddressIsRefusedAndNothingIsFilled)
         EXPECT_FALSE(BuildSendRequest(ComposeRequest{}, std::move(fields), request, error));
         EXPECT_EQ(error, kNoRecipientText);
         EXPECT_EQ(request.answeredUid, 9u);
+    }
+}
+
+TEST(SendRequest, LineBreakInsideAFieldIsRefused)
+{
+    for (const auto& [to, cc, subject] : {std::tuple{u"b@localhost\r\n<evil@x>", u"", u"s"},
+                                          std::tuple{u"b@localhost", u"c@x\n<evil@x>", u"s"},
+                                          std::tuple{u"b@localhost", u"", u"s\rBcc: evil@x"}}) {
+        SendRequest request;
+        std::string error;
+        ComposeFields fields = Fields(to);
+        fields.cc = cc;
+        fields.subject = subject;
+        EXPECT_FALSE(BuildSendRequest(ComposeRequest{}, std::move(fields), request, error));
+        EXPECT_EQ(error.rfind("A line break is not allowed in ", 0), 0u) << error;
     }
 }
 

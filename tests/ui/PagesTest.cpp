@@ -77,11 +77,50 @@ TEST(Pages, DefuseScripts)
         {"<scripts>", "&lt;scripts>"},
         {"<scrip", "<scrip"},
         {"< script>", "< script>"},
-        {"<img onerror=x>", "<img onerror=x>"}, // handlers stay; the browser host disables scripts
         {"", ""},
+        // Handlers, srcdoc and script URLs lose their effect, in any spelling
+        // a browser reads as one.
+        {"<img src=x onerror=alert(1)>", "<img src=x x-onerror=alert(1)>"},
+        {"<IMG SRC=x ONERROR = \"a()\">", "<IMG SRC=x x-ONERROR = \"a()\">"},
+        {"<svg/onload=a()>", "<svg/x-onload=a()>"},
+        {"<img/src='x'/onerror='a()'>", "<img/src='x'/x-onerror='a()'>"},
+        {"<img src=x/onerror=a()>", "<img src=x/onerror=a()>"}, // one unquoted value
+        {"<iframe srcdoc=\"&lt;script>a()&lt;/script>\">", "<iframe x-srcdoc=\"&lt;script>a()&lt;/script>\">"},
+        {"<a href=\"javascript:a()\">x</a>", "<a x-href=\"javascript:a()\">x</a>"},
+        {"<a href=\" JaVa\tScRiPt:a()\">", "<a x-href=\" JaVa\tScRiPt:a()\">"},
+        {"<a href=\"&#106;ava&#x73;cript&colon;a()\">", "<a x-href=\"&#106;ava&#x73;cript&colon;a()\">"},
+        {"<a href=\"&#0000106ava&Tab;script:a()\">", "<a x-href=\"&#0000106ava&Tab;script:a()\">"},
+        {"<form action=vbscript:a><button formaction=javascript:a>", "<form x-action=vbscript:a><button x-formaction=javascript:a>"},
+        {"<svg><a xlink:href=\"javascript:a()\">", "<svg><a x-xlink:href=\"javascript:a()\">"},
+        // A quoted value hides what looks like a tag, as in the browser.
+        {"<a title=\"<img onerror=a()>\" onclick=b>", "<a title=\"<img onerror=a()>\" x-onclick=b>"},
+        // Comments and raw text hide tags; after their end, tags count again.
+        {"<!-- <a title=\" --><img onerror=a()>\">", "<!-- <a title=\" --><img x-onerror=a()>\">"},
+        {"<style>/*<a title=\"*/</style><img onerror=a()>\">", "<style>/*<a title=\"*/</style><img x-onerror=a()>\">"},
+        {"<title><b onclick=x></title>", "<title><b onclick=x></title>"},
+        {"<svg><![CDATA[x> <a title=\"]]><b onclick=x>\">", "<svg><![CDATA[x> <a title=\"]]><b x-onclick=x>\">"},
+        {"<svg><style><b onclick=x></style></svg><style><b onclick=x>", "<svg><style><b x-onclick=x></style></svg><style><b onclick=x>"},
+        // Ordinary HTML and text stay.
+        {"<p>onload= and javascript:go() are words</p>", "<p>onload= and javascript:go() are words</p>"},
+        {"<a href=\"https://x.test/?q=javascript:\" title=\"javascript:\">", "<a href=\"https://x.test/?q=javascript:\" title=\"javascript:\">"},
+        {"<a href=\"javascript\">1 < 2 <3", "<a href=\"javascript\">1 < 2 <3"},
+        {"<img src=x onerror", "<img src=x x-onerror"},
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(DefuseScripts(in), out) << in;
+}
+
+TEST(Pages, DefuseScriptsStaysLinear)
+{
+    // 5 MB of one shape each that would make a careless scanner search again
+    // from every tag: unclosed values, comments, raw text, entities.
+    std::string hostile;
+    for (const char* piece : {"<a href=\"java", "<!--", "<style>", "<a b='", "<x onload=&#"}) {
+        hostile.clear();
+        while (hostile.size() < 5'000'000)
+            hostile += piece;
+        EXPECT_GE(DefuseScripts(hostile).size(), hostile.size()) << piece;
+    }
 }
 
 TEST(Pages, InlineCidImages)
@@ -131,6 +170,12 @@ TEST(Pages, MessagePage)
     // The head declares UTF-8 and ends where the body begins.
     EXPECT_THAT(kPageHead, testing::StartsWith("<!doctype html><html><head><meta charset='utf-8'>"));
     EXPECT_THAT(kPageHead, testing::EndsWith("</style></head><body>"));
+    // The second line against scripts: a policy that runs none, loads no
+    // frames or plug-ins and posts no forms; images, styles and fonts load.
+    EXPECT_THAT(kPageHead, testing::HasSubstr(
+        "<meta charset='utf-8'><meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'none'; "
+        "object-src 'none'; frame-src 'none'; form-action 'none'; base-uri 'none'\"><style>body{"));
+    EXPECT_EQ(kPageHead.size(), 852u + 145u);
 
     ParsedMessage m;
     m.textBody = "Grüße 😀";

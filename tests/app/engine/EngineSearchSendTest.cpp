@@ -120,6 +120,17 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     PosternApp& app = engine.app;
     ASSERT_TRUE(engine.PumpUntil([&] { return app.List().viewRows.size() == 1; })); // the inbox is open
 
+    // A line break in To would send to another address than the To line
+    // shows: refused before anything is built or connected.
+    auto refused = std::make_unique<SendRequestRecord>();
+    refused->composeWindow = 76;
+    refused->request.message.to = FixtureValue("POSTERN_EMAIL1") + "\r\n<" + FixtureValue("POSTERN_EMAIL2") + ">";
+    refused->request.message.subject = "refused";
+    app.HandleRecord(std::move(refused));
+    ASSERT_TRUE(engine.PumpUntil([&] { return engine.port.SendAnswers().size() == 1; }));
+    EXPECT_FALSE(engine.port.SendAnswers()[0].ok);
+    EXPECT_EQ(engine.port.SendAnswers()[0].error, u"A line break is not allowed in To.");
+
     auto request = std::make_unique<SendRequestRecord>();
     request->composeWindow = 77;
     SendRequest& send = request->request;
@@ -135,9 +146,9 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     app.HandleRecord(std::move(request));
     ASSERT_TRUE(engine.PumpUntil([&] { return app.StatusText() == u"Message sent."; })) << Utf16ToUtf8(app.StatusText());
     const auto answers = engine.port.SendAnswers();
-    ASSERT_EQ(answers.size(), 1u);
-    EXPECT_EQ(answers[0].composeWindow, 77u);
-    EXPECT_TRUE(answers[0].ok) << Utf16ToUtf8(answers[0].error);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[1].composeWindow, 77u);
+    EXPECT_TRUE(answers[1].ok) << Utf16ToUtf8(answers[1].error);
 
     EXPECT_EQ(alice.Search("Sent", "SEEN SUBJECT \"Re: question\"").size(), 1u);
     EXPECT_EQ(alice.Search("Threads", "ANSWERED"), std::vector<uint32_t>{answered});
@@ -146,6 +157,10 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     // The message went through the MTA into the inbox.
     EXPECT_TRUE(test::PollUntil([&] { return !alice.Search("INBOX", "SUBJECT \"Re: question\"").empty(); },
                                 test::kWaitLimit, std::chrono::milliseconds(100)));
+    // The refused message, queued before it, went nowhere.
+    EXPECT_TRUE(alice.Search("INBOX", "SUBJECT refused").empty());
+    EXPECT_TRUE(alice.Search("Sent", "SUBJECT refused").empty());
+    EXPECT_TRUE(bob.Search("INBOX", "SUBJECT refused").empty());
 
     // An answer for a compose window that has closed is dropped unread.
     engine.port.CloseComposeWindow(78);
@@ -155,7 +170,7 @@ TEST_F(EngineSearchSend, SendingSubmitsFilesACopyAndFlagsTheAnsweredMessageInIts
     late->request.message.subject = "never";
     app.HandleRecord(std::move(late));
     engine.AfterQueuedJobs();
-    EXPECT_EQ(engine.port.SendAnswers().size(), 1u);
+    EXPECT_EQ(engine.port.SendAnswers().size(), 2u);
 }
 
 } // namespace

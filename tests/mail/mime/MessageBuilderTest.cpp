@@ -206,6 +206,53 @@ TEST(BuildMessage, NoHeaderInjection)
     EXPECT_EQ(built.find("\nBcc"), std::string::npos);
 }
 
+// A line break in a value the sender typed would send to another address
+// than the To line shows: the message is refused, naming the field.
+TEST(PrepareSubmission, LineBreaksAreRefused)
+{
+    const struct {
+        const char* field;
+        const char* value;
+        const char* error;
+    } cases[] = {
+        {"to", "b@localhost\r\n<evil@x>", "A line break is not allowed in To."},
+        {"to", "b@localhost\n<evil@x>", "A line break is not allowed in To."},
+        {"cc", "c@x\rBcc: evil@x", "A line break is not allowed in Cc."},
+        {"subject", "s\r\nBcc: evil@x", "A line break is not allowed in Subject."},
+        {"file", "a\r\nX: 1.txt", "A line break is not allowed in an attachment's name \"a  X: 1.txt\"."},
+        {"type", "text/plain\nX: 1", "A line break is not allowed in an attachment's media type."},
+        {"name", "Me\nBcc: evil@x", "A line break is not allowed in the sender's name."},
+        {"address", "me@x\n", "A line break is not allowed in the sender's address."},
+    };
+    for (const auto& c : cases) {
+        OutgoingMessage message;
+        message.to = "b@localhost";
+        message.attachments.push_back({"a.txt", "", "x"});
+        const std::string field = c.field;
+        std::string name = "Me";
+        std::string address = "me@x";
+        (field == "to" ? message.to : field == "cc" ? message.cc : field == "subject" ? message.subject
+         : field == "file" ? message.attachments[0].filename : field == "type" ? message.attachments[0].mimeType
+         : field == "name" ? name : address) = c.value;
+        std::string text = "untouched";
+        std::vector<std::string> recipients;
+        std::string error;
+        EXPECT_FALSE(PrepareSubmission(name, address, message, text, recipients, error)) << c.value;
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(text, "untouched");
+        EXPECT_TRUE(recipients.empty());
+    }
+    OutgoingMessage fine;
+    fine.to = "Ann <a@x>, \"Doe, J\" <j@y>";
+    fine.cc = "c@z (work, evil@w)";
+    std::string text;
+    std::vector<std::string> recipients;
+    std::string error;
+    ASSERT_TRUE(PrepareSubmission("Me", "me@x", fine, text, recipients, error)) << error;
+    EXPECT_EQ(recipients, (std::vector<std::string>{"a@x", "j@y", "c@z"}));
+    EXPECT_EQ(FindHeader(ParseHeaders(text), "to"), fine.to);
+}
+
 TEST(BuildMessage, AlternativeIsTheFirstPartOfMixed)
 {
     OutgoingMessage message;

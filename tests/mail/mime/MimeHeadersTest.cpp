@@ -9,6 +9,8 @@
 namespace postern {
 namespace {
 
+using namespace std::string_literals;
+
 struct HeaderCase {
     const char* name;
     std::string block;
@@ -168,6 +170,49 @@ TEST(DisplayName, Table)
     };
     for (const auto& [input, expected] : cases)
         EXPECT_EQ(DisplayName(input), expected) << input;
+}
+
+// What a decoded header may carry to mislead the reader comes out as U+FFFD:
+// NUL and other controls, C1 controls, bidirectional overrides and isolates.
+TEST(DisplaySafeText, SpoofingCharactersAreShownAsReplacements)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"potus@whitehouse.gov\0(@mailsploit.com"s, "potus@whitehouse.gov\uFFFD(@mailsploit.com"},
+        {"Invoice \u202Efdp.exe", "Invoice \uFFFDfdp.exe"},
+        {"\u202A\u202B\u202C\u202D \u2066\u2067\u2068\u2069", "\uFFFD\uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"a\r\nBcc: x\x1B[31m\x7F", "a\uFFFD\uFFFDBcc: x\uFFFD[31m\uFFFD"},
+        {"c1 \u0085\u009F end", "c1 \uFFFD\uFFFD end"},
+        {"tab\there", "tab here"},
+        {"Grüße \u2029 \u200F\u202F \u2065 \u206A 😀", "Grüße \u2029 \u200F\u202F \u2065 \u206A 😀"},
+        {"cut \xE2\x80", "cut \xE2\x80"},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(DisplaySafeText(input), expected) << input;
+}
+
+// Both ways a header reaches the screen, the list summary and the parsed
+// message, show the safe text; the raw values stay for addressing.
+TEST(DisplaySafeText, SummaryAndMessageFieldsAreSafe)
+{
+    const std::string block = "From: =?utf-8?b?cG90dXNAd2hpdGVob3VzZS5nb3YAQG1haWxzcGxvaXQuY29t?= <x@y>\r\n"
+                              "To: a@b\0.evil\r\nCc: =?utf-8?q?=E2=80=AEc?= <c@d>\r\n"
+                              "Subject: Invoice =?utf-8?q?=E2=80=AEfdp=2Eexe?=\r\n\r\nbody"s;
+    const HeaderSummary summary = ParseHeaderSummary(block);
+    const ParsedMessage message = ParseMessage(block);
+    for (const std::string& from : {summary.from, message.from})
+        EXPECT_EQ(from, "potus@whitehouse.gov\uFFFD@mailsploit.com <x@y>");
+    for (const std::string& subject : {summary.subject, message.subject})
+        EXPECT_EQ(subject, "Invoice \uFFFDfdp.exe");
+    EXPECT_EQ(message.to, "a@b\uFFFD.evil");
+    EXPECT_EQ(message.cc, "\uFFFDc <c@d>");
+    EXPECT_EQ(message.rawFrom, "=?utf-8?b?cG90dXNAd2hpdGVob3VzZS5nb3YAQG1haWxzcGxvaXQuY29t?= <x@y>");
+    EXPECT_EQ(message.rawTo, "a@b\0.evil"s);
+    EXPECT_EQ(message.rawCc, "=?utf-8?q?=E2=80=AEc?= <c@d>");
+    EXPECT_EQ(summary.fromAddress, "x@y");
+    // The summary's address (Copy Sender) is read from the raw header too.
+    EXPECT_EQ(ParseHeaderSummary("From: =?utf-8?b?QWxpY2UsIGV2aWxAYXR0YWNrZXIuZXhhbXBsZSw=?= <alice@good.example>\r\n")
+                  .fromAddress,
+              "alice@good.example");
 }
 
 TEST(ParseHeaderSummary, DecodesFromAndSubjectKeepsIds)

@@ -3,7 +3,7 @@
 # send` submits a message (non-ASCII subject and name, HTML, two
 # attachments) over both submission ports, the message is found in bob's
 # Maildir, and `postern-cli parse` must read back every field and every
-# attachment byte unchanged.
+# attachment byte unchanged; a To with a line break is refused.
 #
 #   source $POSTERN_FIXTURE_DIR/env; tests/mail/smtp/cli-roundtrip.sh BUILD_DIR
 #
@@ -99,4 +99,15 @@ PY
         echo "$tls: delivered and read back identically"
     fi
 done
+# A line break in To would send to another address than the To line shows:
+# refused with a clear error before anything is built or sent.
+refused=$(echo "$POSTERN_PASS1" | "${cli[@]}" send --host localhost --port "$POSTERN_SMTPS_PORT" --tls implicit \
+    --ca "$POSTERN_TEST_CA" --user "$POSTERN_USER1" --from "$POSTERN_EMAIL1" \
+    --to $'Bob <'"$POSTERN_EMAIL2"$'>\r\n<'"$POSTERN_EMAIL1"'>' --subject refused --text x 2>&1) && refused_status=0 || refused_status=$?
+if ((refused_status == 0)) || [[ $refused != *"A line break is not allowed in To."* ]]; then
+    echo "refused: FAILED, status $refused_status: $refused" >&2
+    status=1
+else
+    echo "refused: a To with a line break is not sent"
+fi
 exit $status

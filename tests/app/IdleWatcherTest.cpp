@@ -414,6 +414,22 @@ TEST_F(IdleWatcherFixture, RefusedSignInBacksOffWithoutNotifying)
     EXPECT_EQ(log.Count(), 0u);
 }
 
+// A Google account whose token endpoint (and IMAP server) are on loopback.
+WatchedAccount GoogleAccount(uint16_t imapPort, uint16_t tokenPort)
+{
+    WatchedAccount account;
+    account.accountIndex = kAccount;
+    account.host = "localhost";
+    account.port = imapPort;
+    account.user = "alice";
+    account.oauth = true;
+    account.clientId = "client";
+    account.refreshToken = "refresh";
+    account.endpoints.tokenHost = "localhost";
+    account.endpoints.tokenPort = tokenPort;
+    return account;
+}
+
 TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
 {
     // The token endpoint accepts and hangs up at once (the relay's upstream
@@ -427,16 +443,7 @@ TEST(IdleWatcher, FailedTokenRefreshBacksOffWithoutNotifying)
     }
     CuttableRelay tokenServer(closedPort);
     ASSERT_TRUE(tokenServer.Listening());
-    WatchedAccount account;
-    account.accountIndex = kAccount;
-    account.host = "localhost";
-    account.port = closedPort;
-    account.user = "alice";
-    account.oauth = true;
-    account.clientId = "client";
-    account.refreshToken = "refresh";
-    account.endpoints.tokenHost = "localhost";
-    account.endpoints.tokenPort = tokenServer.Port();
+    const WatchedAccount account = GoogleAccount(closedPort, tokenServer.Port());
     IdleWatcherOptions options;
     options.firstBackoff = 50ms;
     options.maxBackoff = 200ms;
@@ -462,16 +469,7 @@ TEST(IdleWatcher, StopEndsATokenRefreshThatNeverAnswers)
     TcpListener tokenServer;
     std::string error;
     ASSERT_TRUE(tokenServer.Listen(0, error)) << error;
-    WatchedAccount account;
-    account.accountIndex = kAccount;
-    account.host = "localhost";
-    account.port = tokenServer.Port();
-    account.user = "alice";
-    account.oauth = true;
-    account.clientId = "client";
-    account.refreshToken = "refresh";
-    account.endpoints.tokenHost = "localhost";
-    account.endpoints.tokenPort = tokenServer.Port();
+    const WatchedAccount account = GoogleAccount(tokenServer.Port(), tokenServer.Port());
     NotifyLog log;
     IdleWatcher watcher;
     watcher.Start(account, log.Callback());

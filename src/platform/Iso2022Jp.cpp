@@ -62,13 +62,14 @@ private:
             return start + 1;
         }
         const std::string_view intermediates = bytes.substr(start + 1, end - start - 1);
-        const char final = bytes[end];
+        const char finalByte = bytes[end];
         if (intermediates == "(") {
-            set_ = final == 'B' || final == 'J' ? CharacterSet::Ascii
-                 : final == 'I'                 ? CharacterSet::Katakana
-                                                : CharacterSet::UnknownSingle;
+            set_ = finalByte == 'B' || finalByte == 'J' ? CharacterSet::Ascii
+                 : finalByte == 'I'                     ? CharacterSet::Katakana
+                                                        : CharacterSet::UnknownSingle;
         } else if (intermediates == "$" || intermediates == "$(") {
-            set_ = (final == '@' || final == 'B') ? CharacterSet::Jis0208 : CharacterSet::UnknownDouble;
+            set_ = finalByte == '@' || finalByte == 'B' ? CharacterSet::Jis0208
+                                                        : CharacterSet::UnknownDouble;
         } else if (intermediates != "&") {
             // Other sequences (G2 designations, single shifts of
             // ISO-2022-JP-2) change nothing read here: mark the spot.

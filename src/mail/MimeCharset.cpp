@@ -12,25 +12,47 @@ namespace {
 
 constexpr uint32_t kUtf8CodePage = 65001;
 constexpr uint32_t kUtf16LeCodePage = 1200;
+constexpr uint32_t kUtf16BeCodePage = 1201;
+// "utf-16" without a stated order: the mark, else the text, decides.
+constexpr uint32_t kUtf16AnyOrder = 0;
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 struct CharsetEntry {
-    std::string_view name;
+    std::string_view name; // lower case, without '-' and '_'
     uint32_t codePage;
 };
 
+// The names mail programs write, for the charsets both the Windows converter
+// and iconv know (or that the platform layer decodes itself).
 constexpr CharsetEntry kCharsets[] = {
-    {"", kUtf8CodePage},          {"utf-8", kUtf8CodePage},     {"utf8", kUtf8CodePage},
-    {"us-ascii", kUtf8CodePage},  {"ascii", kUtf8CodePage},     {"iso-8859-1", 28591},
-    {"latin1", 28591},            {"iso-8859-2", 28592},        {"iso-8859-15", 28605},
-    {"windows-1250", 1250},       {"windows-1251", 1251},       {"windows-1252", 1252},
-    {"cp1252", 1252},             {"windows-1254", 1254},       {"koi8-r", 20866},
-    {"shift_jis", 932},           {"shift-jis", 932},           {"sjis", 932},
-    {"euc-jp", 20932},            {"euc-kr", 949},              {"gb2312", 936},
-    {"gbk", 936},                 {"big5", 950},                {"utf-16", kUtf16LeCodePage},
-    {"utf-16le", kUtf16LeCodePage},
+    {"", kUtf8CodePage},       {"utf8", kUtf8CodePage},   {"usascii", kUtf8CodePage},
+    {"ascii", kUtf8CodePage},  {"iso88591", 28591},       {"latin1", 28591},
+    {"iso88592", 28592},       {"latin2", 28592},         {"iso88593", 28593},
+    {"iso88594", 28594},       {"iso88595", 28595},       {"iso88596", 28596},
+    {"iso88597", 28597},       {"iso88598", 28598},       {"iso88598i", 28598},
+    {"iso88599", 28599},       {"iso885913", 28603},      {"iso885915", 28605},
+    {"latin9", 28605},         {"windows1250", 1250},     {"cp1250", 1250},
+    {"windows1251", 1251},     {"cp1251", 1251},          {"windows1252", 1252},
+    {"cp1252", 1252},          {"windows1253", 1253},     {"cp1253", 1253},
+    {"windows1254", 1254},     {"cp1254", 1254},          {"windows1255", 1255},
+    {"cp1255", 1255},          {"windows1256", 1256},     {"cp1256", 1256},
+    {"windows1257", 1257},     {"cp1257", 1257},          {"windows1258", 1258},
+    {"cp1258", 1258},          {"windows874", 874},       {"cp874", 874},
+    {"tis620", 874},           {"iso885911", 874},        {"koi8r", 20866},
+    {"koi8u", 21866},          {"cp866", 866},            {"ibm866", 866},
+    {"shiftjis", 932},         {"sjis", 932},             {"xsjis", 932},
+    {"cp932", 932},            {"windows31j", 932},       {"mskanji", 932},
+    {"eucjp", 20932},          {"xeucjp", 20932},         {"iso2022jp", 50220},
+    {"csiso2022jp", 50220},    {"gb2312", 936},           {"gbk", 936},
+    {"cp936", 936},            {"ms936", 936},            {"xgbk", 936},
+    {"euccn", 936},            {"gb18030", 54936},        {"big5", 950},
+    {"cp950", 950},            {"xxbig5", 950},           {"ksc56011987", 949},
+    {"euckr", 949},            {"cp949", 949},            {"utf16", kUtf16AnyOrder},
+    {"unicode", kUtf16AnyOrder}, {"utf16le", kUtf16LeCodePage}, {"utf16be", kUtf16BeCodePage},
 };
 
-// The table entry of a charset name (trimmed, any case), or none.
+// The table entry of a charset name (trimmed, any case, '-' and '_' ignored),
+// or none.
 const CharsetEntry* FindCharset(std::string_view charset)
 {
     std::size_t begin = 0;
@@ -39,19 +61,20 @@ const CharsetEntry* FindCharset(std::string_view charset)
         ++begin;
     while (end > begin && static_cast<unsigned char>(charset[end - 1]) <= 0x20)
         --end;
-    const std::string_view trimmed = charset.substr(begin, end - begin);
-    // No charset name in the table is longer than this; longer names cannot match.
+    // No name in the table is longer than this; longer names cannot match.
     constexpr std::size_t kLongestName = 16;
-    if (trimmed.size() > kLongestName)
-        return nullptr;
-    char lower[kLongestName];
-    for (std::size_t i = 0; i < trimmed.size(); ++i) {
-        const char c = trimmed[i];
-        lower[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    char key[kLongestName];
+    std::size_t length = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        const char c = charset[i];
+        if (c == '-' || c == '_')
+            continue;
+        if (length == kLongestName)
+            return nullptr;
+        key[length++] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    const std::string_view key(lower, trimmed.size());
     for (const CharsetEntry& entry : kCharsets) {
-        if (entry.name == key)
+        if (entry.name == std::string_view(key, length))
             return &entry;
     }
     return nullptr;
@@ -63,7 +86,9 @@ uint32_t CharsetCodePage(std::string_view charset)
 {
     const CharsetEntry* entry = FindCharset(charset);
     // Unknown names (Macintosh charsets, invented ones) pass through as UTF-8.
-    return entry ? entry->codePage : kUtf8CodePage;
+    if (!entry)
+        return kUtf8CodePage;
+    return entry->codePage == kUtf16AnyOrder ? kUtf16LeCodePage : entry->codePage;
 }
 
 bool IsKnownCharset(std::string_view charset)
@@ -75,19 +100,21 @@ std::string ToUtf8(std::string_view bytes, std::string_view charset)
 {
     if (bytes.empty())
         return {};
-    const uint32_t codePage = CharsetCodePage(charset);
-    if (codePage == kUtf8CodePage)
+    const CharsetEntry* entry = FindCharset(charset);
+    const uint32_t codePage = entry ? entry->codePage : kUtf8CodePage;
+    if (codePage == kUtf8CodePage) {
+        // Passed through as it is, but a byte-order mark is no text.
+        if (bytes.starts_with(kUtf8Mark))
+            bytes.remove_prefix(kUtf8Mark.size());
         return std::string(bytes);
-    if (codePage == kUtf16LeCodePage) {
-        std::u16string units(bytes.size() / 2, u'\0');
-        for (std::size_t i = 0; i < units.size(); ++i) {
-            units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i])
-                                             | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-        }
-        return Utf16ToUtf8(units);
     }
+    // UTF-16 gives an empty text for a lone mark, where CodePageToUtf8 gives up.
+    if (codePage == kUtf16AnyOrder)
+        return Utf16BytesToUtf8(bytes, LooksBigEndianUtf16(bytes));
+    if (codePage == kUtf16LeCodePage || codePage == kUtf16BeCodePage)
+        return Utf16BytesToUtf8(bytes, codePage == kUtf16BeCodePage);
     std::string converted;
-    if (CodePageToUtf8(bytes, codePage, converted) && !converted.empty())
+    if (CodePageToUtf8(bytes, codePage, converted))
         return converted;
     return std::string(bytes);
 }

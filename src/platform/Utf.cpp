@@ -122,4 +122,40 @@ std::string Utf16ToUtf8(std::u16string_view utf16)
     return out;
 }
 
+std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian)
+{
+    if (bytes.size() >= 2) {
+        const auto first = static_cast<unsigned char>(bytes[0]);
+        const auto second = static_cast<unsigned char>(bytes[1]);
+        if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
+            bigEndian = first == 0xFE;
+            bytes.remove_prefix(2);
+        }
+    }
+    std::u16string units(bytes.size() / 2, u'\0');
+    const std::size_t high = bigEndian ? 0 : 1;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>((static_cast<unsigned char>(bytes[2 * i + high]) << 8)
+                                         | static_cast<unsigned char>(bytes[2 * i + 1 - high]));
+    }
+    return Utf16ToUtf8(units);
+}
+
+bool LooksBigEndianUtf16(std::string_view bytes)
+{
+    // A few hundred units settle it; the rest of a long body adds nothing.
+    constexpr std::size_t kUnitsLooked = 256;
+    int bigEndianVotes = 0;
+    int littleEndianVotes = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size() && i < 2 * kUnitsLooked; i += 2) {
+        const bool firstZero = bytes[i] == '\0';
+        const bool secondZero = bytes[i + 1] == '\0';
+        if (firstZero && !secondZero)
+            ++bigEndianVotes;
+        else if (secondZero && !firstZero)
+            ++littleEndianVotes;
+    }
+    return bigEndianVotes >= littleEndianVotes;
+}
+
 } // namespace postern

@@ -33,6 +33,9 @@ TEST(Charset, CodePagesDecodeKnownSamples)
         {950, "\xA4\xA4\xA4\xE5", "中文"},
         // UTF-16LE with a surrogate pair; an odd last byte is ignored.
         {1200, std::string("A\0\x3D\xD8\x00\xDE!", 7), "A😀"},
+        {1201, std::string("\xFF\xFE" "A\0", 4), "A"}, // the mark decides
+        {54936, "\xD6\xD0", "中"},
+        {21866, "\xA4", "є"},
         {65001, "h\xC3\xA9 \xE2\x82\xAC", "hé €"},
     };
     for (const CodePageCase& c : cases) {
@@ -68,6 +71,36 @@ TEST(Charset, BadBytesDoNotSwallowTheRest)
     // UTF-8 is the converter's own: exact replacement.
     ASSERT_TRUE(CodePageToUtf8("a\xFF" "b", 65001, out));
     EXPECT_EQ(out, "a\xEF\xBF\xBD" "b");
+}
+
+TEST(Charset, Iso2022JpDecodesEverySetItSwitchesTo)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {"JIS X 0208", "a\x1B$B%F%9%H\x1B(Bb", "aテストb"},
+        {"1978 designation, JIS Roman", "\x1B$@$\"\x1B(Jx", "あx"},
+        {"ends without returning to ASCII", "\x1B$B$\"", "あ"},
+        {"line end inside a double-byte run", "\x1B$B$\"\r\n$$\x1B(B", "あ\r\nい"},
+        {"NEC and IBM extensions", "\x1B$B-!y!\x1B(B", "①纊"},
+        {"half-width katakana", "\x1B(I12\x1B(B3", "ｱｲ3"},
+        {"katakana by shift out", "\x0E" "12\x0F" "3", "ｱｲ3"},
+        {"JIS X 0212 is not read", "\x1B$(D0!\x1B(Bz", "\uFFFDz"},
+        {"unknown single-byte set", "\x1B(Zab\x1B(Bc", "\uFFFD\uFFFDc"},
+        {"single shift of ISO-2022-JP-2", "\x1BNAb", "\uFFFDAb"},
+        {"no final byte", "a\x1B$", "a\uFFFD$"},
+        {"lone escape at the end", "a\x1B", "a\uFFFD"},
+        {"half a character at the end", "\x1B$B$\"$", "あ\uFFFD"},
+        {"eight-bit byte", "a\xA4\xA2", "a\uFFFD\uFFFD"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        ASSERT_TRUE(CodePageToUtf8(c.bytes, 50220, out)) << c.name;
+        EXPECT_EQ(out, c.utf8) << c.name;
+        EXPECT_EQ(out.find('\x1B'), std::string::npos) << c.name;
+    }
 }
 
 TEST(Utf, RoundTripsEveryPlane)

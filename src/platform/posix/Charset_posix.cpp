@@ -19,11 +19,14 @@ struct CodePageName {
 // for (CP932 of Shift_JIS, CP936 of GB2312, ...): use the CP names where
 // iconv has them so the extra characters decode the same way.
 constexpr CodePageName kCodePages[] = {
-    {28591, "ISO-8859-1"}, {28592, "ISO-8859-2"}, {28605, "ISO-8859-15"},
-    {1250, "CP1250"},      {1251, "CP1251"},      {1252, "CP1252"},
-    {1254, "CP1254"},      {20866, "KOI8-R"},     {932, "CP932"},
-    {20932, "EUC-JP"},     {949, "CP949"},        {936, "CP936"},
-    {950, "CP950"},
+    {28591, "ISO-8859-1"},  {28592, "ISO-8859-2"},  {28593, "ISO-8859-3"},  {28594, "ISO-8859-4"},
+    {28595, "ISO-8859-5"},  {28596, "ISO-8859-6"},  {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"},  {28603, "ISO-8859-13"}, {28605, "ISO-8859-15"}, {1250, "CP1250"},
+    {1251, "CP1251"},       {1252, "CP1252"},       {1253, "CP1253"},       {1254, "CP1254"},
+    {1255, "CP1255"},       {1256, "CP1256"},       {1257, "CP1257"},       {1258, "CP1258"},
+    {874, "CP874"},         {866, "CP866"},         {20866, "KOI8-R"},      {21866, "KOI8-U"},
+    {932, "CP932"},         {20932, "EUC-JP"},      {949, "CP949"},         {936, "CP936"},
+    {54936, "GB18030"},     {950, "CP950"},
 };
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
@@ -80,24 +83,11 @@ bool ConvertWithIconv(std::string_view bytes, const char* from, std::string& out
 
 } // namespace
 
-bool CodePageToUtf8(std::string_view bytes, uint32_t codePage, std::string& out)
+bool SystemCodePageToUtf8(std::string_view bytes, uint32_t codePage, std::string& out)
 {
     std::string result;
-    if (codePage == 65001) {
-        result = Utf16ToUtf8(Utf8ToUtf16(bytes));
-    } else if (codePage == 1200) {
-        std::u16string units;
-        units.reserve(bytes.size() / 2);
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) // an odd last byte is ignored
-            units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                  (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        result = Utf16ToUtf8(units);
-    } else {
-        const char* name = IconvName(codePage);
-        if (!name || !ConvertWithIconv(bytes, name, result))
-            return false;
-    }
-    if (result.empty())
+    const char* name = IconvName(codePage);
+    if (!name || !ConvertWithIconv(bytes, name, result) || result.empty())
         return false;
     out = std::move(result);
     return true;

@@ -9,8 +9,10 @@ namespace postern {
 
 namespace {
 
-// UTF-16LE is no code page MultiByteToWideChar accepts.
-constexpr uint32_t kUtf16LittleEndian = 1200;
+// GB18030 (54936) is missing in Wine and older systems; its two-byte part
+// is GBK (936), which they have.
+constexpr uint32_t kGb18030 = 54936;
+constexpr uint32_t kGbk = 936;
 
 bool WideToUtf8(const std::wstring& wide, std::string& out)
 {
@@ -30,18 +32,10 @@ bool WideToUtf8(const std::wstring& wide, std::string& out)
     return true;
 }
 
-// UTF-8 (65001) takes the general path too: the system converter turns
-// ill-formed sequences into U+FFFD, so what comes out is always UTF-8.
 bool Convert(std::string_view bytes, uint32_t codePage, std::string& out)
 {
-    if (codePage == kUtf16LittleEndian) {
-        // A trailing odd byte is half a code unit: dropped.
-        std::wstring units(bytes.size() / 2, L'\0');
-        for (std::size_t i = 0; i < units.size(); ++i)
-            units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                            static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-        return WideToUtf8(units, out);
-    }
+    if (codePage == kGb18030 && !IsValidCodePage(codePage))
+        codePage = kGbk;
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX) ||
         !IsValidCodePage(codePage))
         return false;
@@ -57,7 +51,7 @@ bool Convert(std::string_view bytes, uint32_t codePage, std::string& out)
 
 } // namespace
 
-bool CodePageToUtf8(std::string_view bytes, uint32_t codePage, std::string& out)
+bool SystemCodePageToUtf8(std::string_view bytes, uint32_t codePage, std::string& out)
 {
     // The caller's string stays as it was when nothing came out.
     std::string result;

@@ -38,6 +38,10 @@ TEST(DecodeEncodedWords, Table)
         {"empty payload", "=?utf-8?Q?" "?=x", "x"},
         {"invalid Base64 gives nothing", "[=?utf-8?B?@@@?=]", "[]"},
         {"unknown charset passes bytes through", "=?x-mac-roman?Q?=41?=", "A"},
+        {"iso-2022-jp", "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=", "テスト"},
+        // A word may end in JIS X 0208; the next one starts in ASCII again.
+        {"iso-2022-jp words are separate", "=?iso-2022-jp?B?GyRCJUYlOSVI?= =?iso-2022-jp?Q?x?=",
+         "テストx"},
         {"encoded CR LF survives decoding", "=?utf-8?q?x=0D=0ABcc:_v@x?=", "x\r\nBcc: v@x"},
         {"empty", "", ""},
     };
@@ -132,15 +136,68 @@ TEST(ToUtf8, Table)
         {"gb2312", "\xB0\xA1", "gb2312", "\xE5\x95\x8A"},
         {"gbk", "\xB0\xA1", "gbk", "\xE5\x95\x8A"},
         {"big5", "\xA4\x40", "big5", "\xE4\xB8\x80"},
-        {"utf-16 little-endian", std::string("h\0\xE9\0", 4), "utf-16", "h\xC3\xA9"},
         {"utf-16le surrogate pair", std::string("\x3D\xD8\x00\xDE", 4), "utf-16le",
          "\xF0\x9F\x98\x80"},
         {"utf-16 odd byte ignored", std::string("a\0b", 3), "utf-16", "a"},
         {"unknown charset passes through", "\xE9t\xE9", "x-mac-roman", "\xE9t\xE9"},
         {"empty", "", "iso-8859-1", ""},
+        {"utf-8 mark dropped", "\xEF\xBB\xBFhi", "utf-8", "hi"},
+        {"utf-8 mark dropped when unlabelled", "\xEF\xBB\xBFhi", "", "hi"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ToUtf8(c.bytes, c.charset), c.expected) << c.name;
+}
+
+// Every further charset name mail uses: the same on every platform converter.
+TEST(ToUtf8, CharsetsBeyondLatin1)
+{
+    const struct {
+        const char* charset;
+        std::string bytes;
+        std::string expected;
+    } cases[] = {
+        {"iso-8859-3", "\xA1\xBB", "Ħğ"},
+        {"iso-8859-4", "\xA1\xE0", "Ąā"},
+        {"ISO8859-5", "\xBF\xE0\xD8", "При"},
+        {"iso-8859-6", "\xC7\xE4", "ال"},
+        {"iso-8859-7", "\xE1\xE2", "αβ"},
+        {"iso-8859-8-i", "\xF9\xEC", "של"},
+        {"iso_8859-9", "\xFD\xF0", "ığ"},
+        {"iso-8859-13", "\xE0\xF8", "ąų"},
+        {"latin9", "\xA4", "€"},
+        {"windows-1253", "\xE1\xA2", "αΆ"},
+        {"windows-1255", "\xF9\xA4", "ש₪"},
+        {"windows-1256", "\xC7\x81", "اپ"},
+        {"windows-1257", "\xE0\xF8", "ąų"},
+        {"windows-1258", "\xE0\xD5\x80", "àƠ€"},
+        {"windows-874", "\xA1\xD2\x80", "กา€"},
+        {"tis-620", "\xA1\xD2", "กา"},
+        {"koi8-u", "\xA4\xB6\xAD", "єІґ"},
+        {"ibm866", "\x8F\xE0\xA8", "При"},
+        {"cp866", "\xF0", "Ё"},
+        {"x-sjis", "\x87\x40\x81\x60", "①～"}, // an NEC extension
+        {"windows-31j", "\x82\xA0", "あ"},
+        {"gb18030", "\xD6\xD0", "中"},
+        {"cp936", "\x80", "€"},
+        {"x-gbk", "\xB0\xA1", "啊"},
+        {"ks_c_5601-1987", "\xC7\xD1\x81\x41", "한갂"}, // a UHC extension
+        {"cp950", "\xA4\xA4", "中"},
+        {"x-x-big5", "\xA4\x40", "一"},
+        {"iso-2022-jp", "\x1B$B$\"\x1B(B!", "あ!"},
+        // A byte-order mark decides over the label and is dropped.
+        {"utf-16be", std::string("\0h\0\xE9", 4), "hé"},
+        {"utf-16", std::string("\xFF\xFEh\0", 4), "h"},
+        {"utf-16", std::string("\xFE\xFF\0h", 4), "h"},
+        {"utf-16le", std::string("\xFE\xFF\0h", 4), "h"},
+        {"utf-16be", std::string("\xFF\xFEh\0", 4), "h"},
+        {"utf-16", "\xFF\xFE", ""},
+        // Without a mark, ASCII's zero bytes tell the order; else big endian.
+        {"utf-16", std::string("h\0\xE9\0", 4), "hé"},
+        {"unicode", std::string("\0h\0\xE9", 4), "hé"},
+        {"utf-16", "\x4E\x2D", "中"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ToUtf8(c.bytes, c.charset), c.expected) << c.charset;
 }
 
 } // namespace

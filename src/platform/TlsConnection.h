@@ -1,7 +1,9 @@
 // TlsConnection: a blocking TCP connection that can be switched to client TLS
 // at any moment. It knows nothing of lines or protocols; time limits come from
 // socket time-outs. Each platform backend implements it: Schannel on Windows,
-// OpenSSL elsewhere. Both validate the server's chain and host name.
+// OpenSSL elsewhere. Both validate the server's chain, then the host name by
+// the rule they share (CertificateNames.h). A failed handshake closes the
+// connection.
 #pragma once
 
 #include "platform/ByteStream.h"
@@ -28,7 +30,8 @@ public:
                                std::string& error);
 
     // Client handshake with host as the TLS target name; afterwards Send and
-    // Receive go through TLS. Bytes the server sent after its last handshake
+    // Receive go through TLS. On failure the connection is closed: nothing
+    // can be sent on it any more, in plain text least of all. Bytes the server sent after its last handshake
     // message are kept for the first Receive.
     [[nodiscard]] bool Handshake(const std::string& host, std::string& error);
 

@@ -300,7 +300,8 @@ def smtp_after_tls(conn):
         conn.flush()
 
 
-def serve_smtp_inject(conn, ctx):
+def smtp_until_starttls(conn):
+    """Plain SMTP up to STARTTLS; False when the client quit instead."""
     conn.send_raw(b"220 ready\r\n")
     while True:
         command = conn.read_line().rstrip(b"\r\n")
@@ -308,10 +309,15 @@ def serve_smtp_inject(conn, ctx):
         if verb == b"QUIT":
             conn.send_raw(b"221 2.0.0 Bye\r\n")
             conn.close()
-            return
+            return False
         if verb == b"STARTTLS":
-            break
+            return True
         conn.send_raw(smtp_reply_plain(command))
+
+
+def serve_smtp_inject(conn, ctx):
+    if not smtp_until_starttls(conn):
+        return
     # The injected reply: a client must discard "250 forged" because it
     # arrived in plain text before the handshake.
     conn.send_raw(b"220 go ahead\r\n250 forged\r\n")
@@ -319,6 +325,29 @@ def serve_smtp_inject(conn, ctx):
     conn.start_tls(ctx.default, already_received=early)
     conn.flush()
     smtp_after_tls(conn)
+
+
+def serve_smtp_nosan(conn, ctx):
+    """STARTTLS with a certificate naming no host; past it, AUTH succeeds,
+    so a client that went on regardless would report the message sent."""
+    if not smtp_until_starttls(conn):
+        return
+    conn.send_raw(b"220 go ahead\r\n")
+    conn.start_tls(ctx.nosan)
+    conn.flush()
+    smtp_after_tls(conn)
+
+
+def serve_nosan(conn, ctx):
+    """A certificate naming no host; anything sent after the handshake gets
+    an HTTP 200, so an HTTPS client that went on regardless would succeed."""
+    conn.start_tls(ctx.nosan)
+    conn.flush()
+    while conn.read_line() not in (b"\r\n", b"\n"):
+        pass
+    conn.write_record(b"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok")
+    conn.flush()
+    conn.close()
 
 
 def greeting_then_echo(greeting, context_name):
@@ -343,6 +372,10 @@ SCENARIOS = {
     "badca": greeting_then_echo(b"* OK bad-cert peer ready\r\n", "badca"),
     "wrongname": greeting_then_echo(b"* OK bad-cert peer ready\r\n", "wrongname"),
     "expired": greeting_then_echo(b"* OK bad-cert peer ready\r\n", "expired"),
+    "dnsonly": greeting_then_echo(b"* OK dnsonly ready\r\n", "dnsonly"),
+    "nosan": serve_nosan,
+    "smtp-nosan": serve_smtp_nosan,
+    "echo6": serve_echo,
 }
 
 
@@ -356,6 +389,8 @@ class Contexts:
         self.badca = self._make("badca-chain.pem", "badca.key")
         self.wrongname = self._make("wrongname.pem", "wrongname.key")
         self.expired = self._make("expired.pem", "expired.key")
+        self.dnsonly = self._make("dnsonly.pem", "dnsonly.key")
+        self.nosan = self._make("nosan.pem", "nosan.key")
 
     def _make(self, cert, key):
         return server_context(self.certs, cert, key)
@@ -408,9 +443,12 @@ class Listener(threading.Thread):
         self.serve = SCENARIOS[name]
         self.contexts = contexts
         self.slots = threading.BoundedSemaphore(MAX_CONNECTIONS_PER_LISTENER)
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        # Scenarios named ...6 listen on the IPv6 loopback address.
+        family, address = ((socket.AF_INET6, "::1") if name.endswith("6")
+                           else (socket.AF_INET, "127.0.0.1"))
+        self.sock = socket.socket(family, socket.SOCK_STREAM)
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", port))
+        self.sock.bind((address, port))
         self.sock.listen(16)
 
     def run(self):
@@ -449,6 +487,7 @@ def parse_args():
     p = peer_arguments(__doc__)
     p.add_argument("--log", required=True)
     p.add_argument("--multiaddr-file", help="receives the host for the multiaddr scenario")
+    p.add_argument("--ipv6-file", help="receives ::1, or nothing when IPv6 loopback is missing")
     p.add_argument("listeners", nargs="+", metavar="SCENARIO=PORT")
     return p.parse_args()
 
@@ -462,9 +501,17 @@ def main():
     listeners = []
     for listener_arg in args.listeners:
         name, _, port = listener_arg.partition("=")
-        listeners.append(Listener(name, int(port), contexts))
+        try:
+            listeners.append(Listener(name, int(port), contexts))
+        except OSError as e:
+            if not name.endswith("6"):
+                raise
+            log.info("%s: no IPv6 loopback here: %s", name, e)
         if name == "multiaddr" and args.multiaddr_file:
             write_file(args.multiaddr_file, multiaddr_host(int(port)) + "\n")
+        if name.endswith("6") and args.ipv6_file:
+            listening = listeners and listeners[-1].scenario == name
+            write_file(args.ipv6_file, ("::1" if listening else "") + "\n")
     for listener in listeners:
         listener.start()
     log.info("listening: %s", " ".join(args.listeners))

@@ -112,17 +112,21 @@ TEST(Https, MalformedResponsesFailCleanly)
     }
 }
 
-TEST(Https, UntrustedCertificateFails)
+TEST(Https, CertificateFailuresStopTheRequest)
 {
     POSTERN_REQUIRE_FIXTURE();
-    // The bad-CA peer speaks TLS (not HTTP); validation must stop it first.
-    HttpsExchange exchange = Request("GET", "/ok");
-    exchange.port = static_cast<uint16_t>(test::FixturePort("POSTERN_BADCA_PORT"));
-    std::string body;
-    uint32_t status = 0;
-    std::string error;
-    EXPECT_FALSE(PerformHttps(exchange, body, status, error));
-    EXPECT_EQ(error, kFailure);
+    // The no-SAN peer answers any request with 200: only the certificate
+    // check (subjectAltName entries, never the common name) can stop it.
+    for (const char* peer : {"POSTERN_BADCA_PORT", "POSTERN_NOSAN_PORT"}) {
+        HttpsExchange exchange = Request("POST", "/token");
+        exchange.body = "refresh_token=secret";
+        exchange.port = static_cast<uint16_t>(test::FixturePort(peer));
+        std::string body;
+        uint32_t status = 0;
+        std::string error;
+        EXPECT_FALSE(PerformHttps(exchange, body, status, error)) << peer << ": " << status;
+        EXPECT_EQ(error, kFailure) << peer;
+    }
 }
 
 TEST(Https, TimeOutFailsCleanly)

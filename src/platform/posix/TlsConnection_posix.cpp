@@ -9,9 +9,9 @@
 // error codes.
 #include "platform/TlsConnection.h"
 
+#include "platform/CertificateNames.h"
 #include "platform/TrustAnchors.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -174,11 +174,31 @@ SSL_CTX* AcquireClientContext()
     return cached;
 }
 
-bool IsIpLiteral(const std::string& host)
+// The subjectAltName entries of the server's certificate. A certificate
+// with the extension twice, or a broken one, yields none.
+CertificateNames PeerCertificateNames(SSL* ssl)
 {
-    unsigned char address[sizeof(in6_addr)];
-    return inet_pton(AF_INET, host.c_str(), address) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), address) == 1;
+    CertificateNames names;
+    X509* certificate = SSL_get0_peer_certificate(ssl);
+    if (!certificate)
+        return names;
+    auto* entries = static_cast<GENERAL_NAMES*>(
+        X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+    if (!entries)
+        return names;
+    for (int i = 0; i < sk_GENERAL_NAME_num(entries); ++i) {
+        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(entries, i);
+        const ASN1_STRING* text = entry->type == GEN_DNS     ? entry->d.dNSName
+                                  : entry->type == GEN_IPADD ? entry->d.iPAddress
+                                                             : nullptr;
+        if (!text)
+            continue;
+        std::string value(reinterpret_cast<const char*>(ASN1_STRING_get0_data(text)),
+                          static_cast<std::size_t>(ASN1_STRING_length(text)));
+        (entry->type == GEN_DNS ? names.dnsNames : names.ipAddresses).push_back(std::move(value));
+    }
+    GENERAL_NAMES_free(entries);
+    return names;
 }
 
 timeval ToTimeval(uint32_t milliseconds)
@@ -216,6 +236,8 @@ struct TlsConnection::State {
     State(const State&) = delete;
     State& operator=(const State&) = delete;
     ~State() { Release(); }
+
+    bool StartTls(const std::string& host, std::string& error);
 
     void Release()
     {
@@ -300,56 +322,68 @@ bool TlsConnection::Handshake(const std::string& host, std::string& error)
         error = "TLS handshake already done on this connection";
         return false;
     }
+    // A failed handshake ends the connection: nothing more may go over it,
+    // least of all a password in plain text.
+    if (!state->StartTls(host, error)) {
+        state->Release();
+        return false;
+    }
+    return true;
+}
+
+bool TlsConnection::State::StartTls(const std::string& host, std::string& error)
+{
     ERR_clear_error();
-    state->context = AcquireClientContext();
+    context = AcquireClientContext();
     BIO_METHOD* method = SocketBioMethod();
-    if (!state->context || !method) {
+    if (!context || !method) {
         error = HandshakeFailureText(ERR_peek_last_error());
         return false;
     }
-    state->ssl = SSL_new(state->context);
-    BIO* bio = state->ssl ? BIO_new(method) : nullptr;
+    ssl = SSL_new(context);
+    BIO* bio = ssl ? BIO_new(method) : nullptr;
     if (!bio) {
         error = HandshakeFailureText(ERR_peek_last_error());
         return false;
     }
-    BIO_set_data(bio, &state->io);
+    BIO_set_data(bio, &io);
     BIO_set_init(bio, 1);
-    SSL_set_bio(state->ssl, bio, bio);
+    SSL_set_bio(ssl, bio, bio);
 
-    bool named = false;
-    if (host.find('\0') == std::string::npos) {
-        if (IsIpLiteral(host)) {
-            // No SNI for addresses (RFC 6066); the certificate must name the IP.
-            named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(state->ssl), host.c_str()) == 1;
-        } else {
-            named = SSL_set1_host(state->ssl, host.c_str()) == 1 &&
-                    SSL_set_tlsext_host_name(state->ssl, host.c_str()) == 1;
-        }
-    }
-    if (!named) {
-        error = HandshakeFailureText(ERR_peek_last_error());
+    // OpenSSL checks the chain; whether it names host is decided after the
+    // handshake by the check both backends share (OpenSSL's own would accept
+    // a certificate by its common name). No SNI for addresses (RFC 6066).
+    std::string address;
+    if (host.empty() || host.find('\0') != std::string::npos ||
+        (!ParseIpLiteral(host, address) &&
+         SSL_set_tlsext_host_name(ssl, host.c_str()) != 1)) {
+        error = HandshakeFailureText(X509_V_ERR_HOSTNAME_MISMATCH);
         return false;
     }
 
-    state->io.ResetFlags();
+    io.ResetFlags();
     ERR_clear_error();
-    const int result = SSL_connect(state->ssl);
+    const int result = SSL_connect(ssl);
     if (result == 1) {
-        state->tlsActive = true;
+        if (!CertificateNamesHost(PeerCertificateNames(ssl), host)) {
+            error = HandshakeFailureText(address.empty() ? X509_V_ERR_HOSTNAME_MISMATCH
+                                                         : X509_V_ERR_IP_ADDRESS_MISMATCH);
+            return false;
+        }
+        tlsActive = true;
         return true;
     }
-    const long verifyResult = SSL_get_verify_result(state->ssl);
+    const long verifyResult = SSL_get_verify_result(ssl);
     if (verifyResult != X509_V_OK) {
         error = HandshakeFailureText(static_cast<unsigned long>(verifyResult));
-    } else if (state->io.closed || state->io.timedOut || state->io.readFailed) {
+    } else if (io.closed || io.timedOut || io.readFailed) {
         error = "connection lost during TLS handshake";
-    } else if (state->io.writeFailed) {
+    } else if (io.writeFailed) {
         error = "send failed during handshake";
     } else {
         unsigned long code = ERR_peek_last_error();
         if (code == 0)
-            code = static_cast<unsigned long>(SSL_get_error(state->ssl, result));
+            code = static_cast<unsigned long>(SSL_get_error(ssl, result));
         error = HandshakeFailureText(code);
     }
     return false;

@@ -2,7 +2,6 @@
 
 #include "platform/TrustAnchors.h"
 #include "platform/win32/PemCertificates_win.h"
-#include "platform/win32/WideText_win.h"
 
 // SECURITY_FLAG_IGNORE_UNKNOWN_CA, the SSL policy's flag, is declared with
 // the HTTP client APIs.
@@ -118,6 +117,40 @@ bool OpenSupportStore(const CERT_CONTEXT* certificate, const std::vector<std::st
 
 } // namespace
 
+// The subjectAltName entries of certificate; none when it has no such
+// extension or a broken one.
+CertificateNames ReadCertificateNames(const CERT_CONTEXT* certificate)
+{
+    CertificateNames names;
+    const CERT_INFO* info = certificate->pCertInfo;
+    const CERT_EXTENSION* extension =
+        CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+    CERT_ALT_NAME_INFO* entries = nullptr;
+    DWORD size = 0;
+    if (extension == nullptr ||
+        !CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                             extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &entries,
+                             &size) ||
+        entries == nullptr)
+        return names;
+    for (DWORD i = 0; i < entries->cAltEntry; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = entries->rgAltEntry[i];
+        if (entry.dwAltNameChoice == CERT_ALT_NAME_DNS_NAME && entry.pwszDNSName != nullptr) {
+            // An IA5String: a character beyond ASCII is kept as one that
+            // matches no host name rather than folded into one that might.
+            std::string name;
+            for (const wchar_t* c = entry.pwszDNSName; *c != L'\0'; ++c)
+                name.push_back(*c < 0x80 ? static_cast<char>(*c) : '\x7f');
+            names.dnsNames.push_back(std::move(name));
+        } else if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS) {
+            names.ipAddresses.emplace_back(reinterpret_cast<const char*>(entry.IPAddress.pbData),
+                                           entry.IPAddress.cbData);
+        }
+    }
+    LocalFree(entries);
+    return names;
+}
+
 std::string HandshakeFailureText(unsigned long code)
 {
     char text[96];
@@ -133,7 +166,6 @@ bool VerifyServerCertificate(const CERT_CONTEXT* certificate, const std::string&
         error = HandshakeFailureText(static_cast<DWORD>(SEC_E_CERT_UNKNOWN));
         return false;
     }
-    // Without a name the SSL policy skips the name check altogether.
     if (host.empty() || host.find('\0') != std::string::npos) {
         error = HandshakeFailureText(static_cast<DWORD>(CERT_E_CN_NO_MATCH));
         return false;
@@ -182,12 +214,14 @@ bool VerifyServerCertificate(const CERT_CONTEXT* certificate, const std::string&
             chainErrors &= ~static_cast<DWORD>(CERT_TRUST_IS_UNTRUSTED_ROOT);
     }
 
-    std::wstring serverName = ToWide(host);
+    // No server name: the policy's name check would accept a certificate by
+    // its common name and (in Wine) refuse IP-address names. The check both
+    // backends share follows below.
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA sslPara{};
     sslPara.cbSize = sizeof sslPara;
     sslPara.dwAuthType = AUTHTYPE_SERVER;
     sslPara.fdwChecks = anchored ? SECURITY_FLAG_IGNORE_UNKNOWN_CA : 0;
-    sslPara.pwszServerName = serverName.data();
+    sslPara.pwszServerName = nullptr;
     CERT_CHAIN_POLICY_PARA policyPara{};
     policyPara.cbSize = sizeof policyPara;
     policyPara.pvExtraPolicyPara = &sslPara;
@@ -204,6 +238,10 @@ bool VerifyServerCertificate(const CERT_CONTEXT* certificate, const std::string&
     }
     if (chainErrors != 0) {
         error = HandshakeFailureText(CodeForChainStatus(chainErrors));
+        return false;
+    }
+    if (!CertificateNamesHost(ReadCertificateNames(certificate), host)) {
+        error = HandshakeFailureText(static_cast<DWORD>(CERT_E_CN_NO_MATCH));
         return false;
     }
     return true;

@@ -1,8 +1,10 @@
 // HTTPS through WinHTTP: system proxy settings and the system's certificate
-// validation. WinHTTP cannot be handed extra trust anchors, so a server with a
+// validation, with the host name checked again by the rule both backends
+// share. WinHTTP cannot be handed extra trust anchors, so a server with a
 // private CA is reachable only when that CA is in the machine's Root store.
 #include "platform/Https.h"
 
+#include "platform/win32/CertificateCheck_win.h"
 #include "platform/win32/WideText_win.h"
 
 #include <windows.h>
@@ -68,6 +70,33 @@ bool ReadBody(HINTERNET request, std::string& body, std::string& error)
     }
 }
 
+// WinHTTP accepts a certificate that names the host only in its common
+// name; the request body (a refresh token, a client secret) goes out only
+// after the certificate's subjectAltName entries were found to name it.
+bool ServerNamesHost(HINTERNET request, const std::string& host)
+{
+    const CERT_CONTEXT* certificate = nullptr;
+    DWORD size = sizeof certificate;
+    if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) ||
+        certificate == nullptr)
+        return false;
+    const bool named = CertificateNamesHost(ReadCertificateNames(certificate), host);
+    CertFreeCertificateContext(certificate);
+    return named;
+}
+
+bool SendBody(HINTERNET request, const std::string& body)
+{
+    for (std::size_t sent = 0; sent < body.size();) {
+        DWORD written = 0;
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(body.size() - sent, 1u << 20));
+        if (!WinHttpWriteData(request, body.data() + sent, piece, &written) || written == 0)
+            return false;
+        sent += written;
+    }
+    return true;
+}
+
 } // namespace
 
 bool PerformHttps(const HttpsExchange& request, std::string& responseBody, uint32_t& status,
@@ -120,15 +149,14 @@ bool PerformHttps(const HttpsExchange& request, std::string& responseBody, uint3
     std::wstring headers;
     if (!request.contentType.empty())
         headers = L"Content-Type: " + ToWide(request.contentType) + L"\r\n";
-    const DWORD bodySize = static_cast<DWORD>(request.body.size());
-    // WinHTTP does not write through this pointer; its parameter is merely
-    // not declared const.
-    void* bodyData =
-        bodySize > 0 ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA;
     if (!WinHttpSendRequest(handle.get(),
                             headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                            headers.empty() ? 0 : static_cast<DWORD>(-1L), bodyData, bodySize,
-                            bodySize, 0) ||
+                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA,
+                            0, static_cast<DWORD>(request.body.size()), 0)) {
+        error = kRequestFailed;
+        return false;
+    }
+    if (!ServerNamesHost(handle.get(), request.host) || !SendBody(handle.get(), request.body) ||
         !WinHttpReceiveResponse(handle.get(), nullptr)) {
         error = kRequestFailed;
         return false;

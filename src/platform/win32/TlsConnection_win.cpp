@@ -4,7 +4,6 @@
 // explicit chain and host name check (CertificateCheck_win.cpp).
 #include "platform/TlsConnection.h"
 
-#include "platform/TrustAnchors.h"
 #include "platform/win32/CertificateCheck_win.h"
 #include "platform/win32/WideText_win.h"
 #include "platform/win32/WinsockStartup_win.h"
@@ -127,6 +126,7 @@ struct TlsConnection::State {
     SOCKET Socket() const { return socket.load(); }
     bool RunHandshakeLoop(std::string input, std::string& error);
     bool CheckPeerCertificate(std::string& error);
+    bool StartTls(const std::string& host, std::string& error);
     int Deliver(char* buffer, int capacity);
     void Release();
 };
@@ -331,28 +331,38 @@ bool TlsConnection::Handshake(const std::string& host, std::string& error)
         error = "not connected";
         return false;
     }
-    State& s = *state;
     // A second handshake would leak the first one's handles.
-    if (s.haveCredentials || s.haveContext) {
+    if (state->haveCredentials || state->haveContext) {
         error = "TLS handshake already done on this connection";
         return false;
     }
-    s.targetName = host;
-    s.verifiedCertificate.clear();
+    // A failed handshake ends the connection: nothing more may go over it,
+    // least of all a password in plain text.
+    if (!state->StartTls(host, error)) {
+        state->Release();
+        return false;
+    }
+    return true;
+}
+
+bool TlsConnection::State::StartTls(const std::string& host, std::string& error)
+{
+    targetName = host;
+    verifiedCertificate.clear();
 
     SCH_CREDENTIALS schannelCredentials{};
     schannelCredentials.dwVersion = SCH_CREDENTIALS_VERSION;
-    // Schannel's own validation knows only the machine's roots and would end
-    // the handshake of a server under a private anchor before the check
-    // below could accept it; with anchors that check alone decides.
-    const DWORD validation = ExtraTrustAnchors().empty() ? SCH_CRED_AUTO_CRED_VALIDATION
-                                                         : SCH_CRED_MANUAL_CRED_VALIDATION;
-    schannelCredentials.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | validation | SCH_USE_STRONG_CRYPTO;
+    // The certificate is judged by our own check after the handshake, whose
+    // name check both backends share: Schannel's would accept a certificate
+    // by its common name, refuse IP-address names, and know nothing of the
+    // extra trust anchors.
+    schannelCredentials.dwFlags =
+        SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION | SCH_USE_STRONG_CRYPTO;
     char package[] = UNISP_NAME_A;
     TimeStamp expiry{};
     const SECURITY_STATUS acquired =
         AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr,
-                                  &schannelCredentials, nullptr, nullptr, &s.credentials, &expiry);
+                                  &schannelCredentials, nullptr, nullptr, &credentials, &expiry);
     if (acquired != SEC_E_OK) {
         char text[64];
         std::snprintf(text, sizeof text, "AcquireCredentialsHandle failed 0x%08lx",
@@ -360,43 +370,41 @@ bool TlsConnection::Handshake(const std::string& host, std::string& error)
         error = text;
         return false;
     }
-    s.haveCredentials = true;
+    haveCredentials = true;
 
-    std::string targetName = host;
+    std::string target = host;
     SecBuffer outBuffer{0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &outBuffer};
     ULONG attributes = 0;
     const SECURITY_STATUS first = InitializeSecurityContextA(
-        &s.credentials, nullptr, targetName.data(), kContextRequirements, 0, 0, nullptr, 0,
-        &s.context, &outDesc, &attributes, &expiry);
+        &credentials, nullptr, target.data(), kContextRequirements, 0, 0, nullptr, 0, &context,
+        &outDesc, &attributes, &expiry);
     ContextBuffer token(outBuffer.pvBuffer);
     if (first != SEC_I_CONTINUE_NEEDED) {
         error = "TLS handshake init failed";
         return false;
     }
-    s.haveContext = true;
-    if (!token || !SendAll(s.Socket(), static_cast<const char*>(outBuffer.pvBuffer),
-                           outBuffer.cbBuffer)) {
+    haveContext = true;
+    if (!token ||
+        !SendAll(Socket(), static_cast<const char*>(outBuffer.pvBuffer), outBuffer.cbBuffer)) {
         error = "send failed during handshake";
         return false;
     }
     token.reset();
 
-    if (!s.RunHandshakeLoop(std::string(), error))
-        return false;
-    if (!s.CheckPeerCertificate(error))
+    if (!RunHandshakeLoop(std::string(), error) || !CheckPeerCertificate(error))
         return false;
 
     SecPkgContext_StreamSizes sizes{};
-    if (QueryContextAttributesA(&s.context, SECPKG_ATTR_STREAM_SIZES, &sizes) != SEC_E_OK ||
+    if (QueryContextAttributesA(&context, SECPKG_ATTR_STREAM_SIZES, &sizes) != SEC_E_OK ||
         sizes.cbMaximumMessage == 0) {
         error = "QueryContextAttributes failed";
         return false;
     }
-    s.headerSize = sizes.cbHeader;
-    s.trailerSize = sizes.cbTrailer;
-    s.maxMessage = sizes.cbMaximumMessage;
-    s.tlsActive = true;
+    headerSize = sizes.cbHeader;
+    trailerSize = sizes.cbTrailer;
+    maxMessage = sizes.cbMaximumMessage;
+    tlsActive = true;
     return true;
 }
 

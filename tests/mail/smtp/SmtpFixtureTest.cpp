@@ -192,6 +192,19 @@ TEST(SmtpFixture, InjectedReplyBeforeTlsIsNotAccepted)
     EXPECT_EQ(error, "SMTP server sent unexpected data after its STARTTLS reply");
 }
 
+TEST(SmtpFixture, CertificateWithoutSubjectAltNameStopsStartTls)
+{
+    POSTERN_REQUIRE_FIXTURE();
+    // Past the handshake the peer accepts any AUTH and message, so only the
+    // certificate check can make this fail: CN=localhost names no host.
+    SmtpClient client;
+    std::string error;
+    EXPECT_FALSE(client.Submit(AliceAt(FixturePort("POSTERN_PEER_SMTP_NOSAN_PORT")),
+                               FixtureValue("POSTERN_EMAIL1"), {FixtureValue("POSTERN_EMAIL2")},
+                               "Subject: x\r\n\r\nx\r\n", error));
+    EXPECT_THAT(error, testing::HasSubstr("(certificate or protocol error)"));
+}
+
 TEST(SmtpFixture, ConnectFailureIsReported)
 {
     POSTERN_REQUIRE_FIXTURE();

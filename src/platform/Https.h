@@ -13,8 +13,8 @@ namespace postern {
 // at once (a watcher refreshing its token while its account is edited): the
 // request then fails as it would on a network error. Cancelling is for
 // good until Reset: a request started afterwards fails before it connects.
-// The POSIX backend ends the connection at once; the Windows backend's
-// synchronous WinHTTP request only sees a cancel before it starts.
+// Both backends end the request at once: the POSIX one aborts its
+// connection, the Windows one closes its asynchronous WinHTTP request.
 class HttpsCancel {
 public:
     // Any thread; may be repeated (each call ends what is under way then).

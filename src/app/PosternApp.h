@@ -29,6 +29,7 @@
 #include "mail/MimeParser.h"
 #include "ui/ListModel.h"
 #include "ui/ListState.h"
+#include "ui/MainScene.h"
 #include "ui/RailItem.h"
 
 #include <atomic>
@@ -53,8 +54,6 @@ inline constexpr unsigned kFolderHoverTimerMs = 180;
 inline constexpr unsigned kRowHoverTimer = 6;
 inline constexpr unsigned kRowHoverTimerMs = 110;
 
-inline constexpr float kRowHeight = 56.0f;
-
 // How the window's size changed (the kinds of WM_SIZE).
 enum class SizeChange { restored, minimized, maximized, other };
 
@@ -70,8 +69,9 @@ struct EngineOptions {
 struct RemovalAnimation {
     bool running = false;
     int32_t firstIndex = 0;
+    size_t removedRows = 0;
     uint64_t startMs = 0;
-    float offset = 0.0f;
+    float offset = 0.0f; // units
 };
 
 // Where a load goes: the priority lane (the user clicked) or the normal one.
@@ -126,7 +126,9 @@ public:
     [[nodiscard]] AccountSetupTasks& AccountSetup() { return *accountSetup_; }
 
     // --- window events (UI thread) ----------------------------------------
-    void SetScale(float scale) { scale_ = scale; }
+    void SetScale(float scale);
+    // The client area's size in pixels, after every WM_SIZE.
+    void SetClientSize(float width, float height);
     // The placement is empty when the window system could not say what it
     // is; nothing is saved then.
     void OnMove(const std::optional<WindowPlacementState>& placement);
@@ -140,6 +142,17 @@ public:
     void HandleRecord(std::unique_ptr<ResultRecord> record);
     void SetHoverFolder(int32_t item) { rail_.SetHover(item); }
     void SetHoverRow(int32_t row) { hoverRow_ = row; }
+
+    // --- painting (PosternAppPaint.cpp) ---------------------------------
+    // The geometry the panes are laid out with now.
+    [[nodiscard]] WindowMetrics Metrics() const;
+    // The frame to paint. The toolbar buttons, attachment chips and rail
+    // lines it places are kept as the pointer handlers' hit areas.
+    [[nodiscard]] MainScene BuildScene(bool filterFocused);
+    [[nodiscard]] float ListScroll() const { return listScroll_; }
+    [[nodiscard]] float RailScroll() const { return railScroll_; }
+    [[nodiscard]] const std::vector<ToolbarButton>& PaintedButtons() const { return paintedButtons_; }
+    [[nodiscard]] const std::vector<AttachmentChip>& PaintedChips() const { return paintedChips_; }
 
     // --- synchronisation --------------------------------------------------
     void SelectFolder(int32_t item, bool background);
@@ -276,6 +289,10 @@ private:
     // search (PosternAppSearch.cpp)
     void OnSearchBatch(SearchBatch& batch);
 
+    // painting (PosternAppPaint.cpp)
+    // Keeps both scroll offsets within what the panes can show.
+    void ClampScroll();
+
     std::filesystem::path settingsPath_;
     EngineOptions options_;
     UiPort* ui_ = nullptr;
@@ -313,6 +330,14 @@ private:
     uint32_t searchGeneration_ = 0;
     bool searchDone_ = false;
     std::vector<SearchHit> searchHits_;
+
+    float clientWidth_ = 0;
+    float clientHeight_ = 0;
+    float listScroll_ = 0; // pixels
+    float railScroll_ = 0; // pixels
+    int32_t hoverButton_ = -1;
+    std::vector<ToolbarButton> paintedButtons_;
+    std::vector<AttachmentChip> paintedChips_;
 
     float railWidth_ = kDefaultRailWidth;
     float listWidth_ = kDefaultListWidth;

@@ -287,6 +287,7 @@ void PosternApp::StartRemoval(int32_t firstIndex, size_t count)
 {
     removal_.running = true;
     removal_.firstIndex = firstIndex;
+    removal_.removedRows = count;
     removal_.startMs = NowMs();
     removal_.offset = static_cast<float>(count) * kRowHeight;
     if (ui_)
@@ -301,7 +302,7 @@ void PosternApp::StepRemoval()
         removal_.offset = 0.0f;
     } else {
         const float left = 1.0f - static_cast<float>(elapsed) / static_cast<float>(kRemovalMs);
-        removal_.offset = left * left * left * kRowHeight;
+        removal_.offset = left * left * left * static_cast<float>(removal_.removedRows) * kRowHeight;
     }
     if (ui_)
         ui_->Repaint();

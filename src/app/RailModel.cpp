@@ -199,4 +199,10 @@ uint32_t RailModel::UnreadTotal() const
     return total;
 }
 
+void RailModel::SetHitRects(const std::vector<Rect>& rects)
+{
+    for (size_t i = 0; i < items_.size(); ++i)
+        items_[i].hitRect = i < rects.size() ? rects[i] : Rect{};
+}
+
 } // namespace postern

@@ -29,6 +29,8 @@ public:
     [[nodiscard]] int32_t Hover() const { return hover_; }
     void SetHover(int32_t index) { hover_ = index; }
     [[nodiscard]] const RailItem* CurrentItem() const { return Item(current_); }
+    // Each line's rectangle as last painted, in item order.
+    void SetHitRects(const std::vector<Rect>& rects);
     [[nodiscard]] bool UnifiedShown() const;
 
     // Per-account state for `count` accounts (it never shrinks: removing an

@@ -19,5 +19,6 @@ int RunPage(const Arguments& args);
 int RunDetect(const Arguments& args);
 int RunOAuth(const Arguments& args);
 int RunCheck(const Arguments& args);
+int RunLayout(const Arguments& args);
 
 } // namespace postern::cli

@@ -41,6 +41,9 @@ constexpr Subcommand kSubcommands[] = {
      "oauth CLIENT_ID [CLIENT_SECRET]   Google sign-in in the browser; prints the account, never tokens"},
     {"check", postern::cli::RunCheck,
      "check [--ca FILE]   sign every account of config.json in, load its folders and inbox, print what the window would show"},
+    {"layout", postern::cli::RunLayout,
+     "layout --width W --height H [--dpi D] [--rail R] [--list L] [--rows N] [--scroll S]\n"
+     "      the main window's rectangles for a client area, in pixels (for window tests)"},
 };
 
 int Usage()

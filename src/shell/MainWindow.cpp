@@ -13,6 +13,10 @@ namespace {
 constexpr wchar_t kClassName[] = L"PosternMain";
 constexpr wchar_t kTitle[] = L"Postern";
 constexpr int kIconResource = 1;
+// While the notification area refuses the icon (at log-on, before the
+// taskbar exists), it is offered again this often.
+constexpr unsigned kTrayRetryTimer = 7;
+constexpr unsigned kTrayRetryTimerMs = 2000;
 
 SizeChange SizeChangeOf(WPARAM kind)
 {
@@ -36,6 +40,7 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
         return 0; // nothing to show, and nothing written
     app_.PrepareState();
 
+    instance_ = instance;
     std::string error;
     if (!surface_.CreateFactory(error))
         return 1;
@@ -48,12 +53,15 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
 
     RestoreSavedRect(Handle(), app_.Settings());
     UseDarkTitleBar(Handle());
-    app_.SetScale(static_cast<float>(GetDpiForWindow(Handle())) / 96.0f);
+    const float scale = static_cast<float>(GetDpiForWindow(Handle())) / 96.0f;
+    app_.SetScale(scale);
+    (void)surface_.SetScale(scale, error); // without formats the window shows no text, but works
     UseDarkMenus();
-    // Made before the window shows: under Wine a frame presented by a swap
-    // chain that the first paint itself created can be lost, and the window
-    // stays black until something else repaints it.
-    (void)surface_.Prepare(Handle());
+    (void)filterBox_.Create(Handle(), instance, scale);
+    if (!tray_.Create(Handle()) || !tray_.Added())
+        SetTimer(Handle(), kTrayRetryTimer, kTrayRetryTimerMs, nullptr);
+    port_->AttachTray(tray_);
+    Relayout();
     ShowWindow(Handle(), app_.Settings().maximized ? SW_SHOWMAXIMIZED : showCommand);
     app_.WindowPlaced();
 
@@ -121,7 +129,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         app_.OnMove(CurrentPlacement());
         return 0;
     case WM_SIZE:
-        OnSize(wParam, lParam);
+        OnSize(wParam);
         return 0;
     case WM_ENTERSIZEMOVE:
         app_.OnEnterSizeMove();
@@ -137,11 +145,36 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ERASEBKGND:
         return 1; // the whole client area is painted with Direct2D
+    case WM_GETMINMAXINFO:
+        OnMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
+    case WM_CTLCOLOREDIT:
+        if (reinterpret_cast<HWND>(lParam) == filterBox_.Handle())
+            return reinterpret_cast<LRESULT>(filterBox_.Colours(reinterpret_cast<HDC>(wParam)));
+        break;
+    case WM_COMMAND:
+        OnCommand(wParam, lParam);
+        return 0;
+    case kGlobalSearchMessage:
+        app_.StartGlobalSearch();
+        return 0;
+    case kTrayCallbackMessage:
+        OnTrayMessage(lParam);
+        return 0;
     case WM_TIMER:
+        if (wParam == kTrayRetryTimer) {
+            if (tray_.Retry())
+                KillTimer(Handle(), kTrayRetryTimer);
+            return 0;
+        }
         if (app_.OnTimer(static_cast<unsigned>(wParam)))
             KillTimer(Handle(), wParam);
         return 0;
     default:
+        if (message != 0 && message == tray_.TaskbarCreatedMessage()) {
+            (void)tray_.Retry(); // Explorer restarted and forgot every icon
+            return 0;
+        }
         break;
     }
     if (std::unique_ptr<ResultRecord> record = TakeRecord(message, lParam)) {
@@ -155,6 +188,8 @@ void MainWindow::OnDestroy()
 {
     KillTimer(Handle(), kRefreshTimer);
     KillTimer(Handle(), kAutoSelectTimer);
+    KillTimer(Handle(), kTrayRetryTimer);
+    tray_.Remove();
     // From here on records for this window are freed by their senders; the
     // ones already queued are freed now, while the window still exists.
     if (port_)
@@ -162,16 +197,29 @@ void MainWindow::OnDestroy()
     PostQuitMessage(0);
 }
 
-void MainWindow::OnSize(WPARAM kind, LPARAM size)
+void MainWindow::OnSize(WPARAM kind)
 {
-    surface_.Resize(LOWORD(size), HIWORD(size));
-    InvalidateRect(Handle(), nullptr, FALSE);
+    Relayout();
     app_.OnSize(SizeChangeOf(kind), CurrentPlacement());
+}
+
+void MainWindow::Relayout()
+{
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    app_.SetClientSize(static_cast<float>(client.right - client.left), static_cast<float>(client.bottom - client.top));
+    filterBox_.Place(PlaceFilterBox(app_.Metrics()));
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void MainWindow::OnDpiChanged(WPARAM dpi, const RECT& suggested)
 {
-    app_.SetScale(static_cast<float>(HIWORD(dpi)) / 96.0f);
+    const float scale = static_cast<float>(HIWORD(dpi)) / 96.0f;
+    app_.SetScale(scale);
+    std::string error;
+    (void)surface_.SetScale(scale, error); // the old formats stay when new ones cannot be made
+    filterBox_.SetScale(scale);
+    // Moving the window sends WM_SIZE, which lays the panes out again.
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -181,8 +229,59 @@ void MainWindow::OnPaint()
     PAINTSTRUCT paint{};
     if (!BeginPaint(Handle(), &paint))
         return;
-    surface_.Paint(Handle());
+    surface_.Paint(Handle(), paint.hdc, app_.BuildScene(filterBox_.HasFocus()).scene);
     EndPaint(Handle(), &paint);
+}
+
+void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const UINT id = LOWORD(wParam);
+    const UINT code = HIWORD(wParam);
+    if (lParam != 0 && reinterpret_cast<HWND>(lParam) == filterBox_.Handle()) {
+        if (id == kFilterBoxId && code == EN_CHANGE)
+            app_.FilterChanged(filterBox_.Text());
+        return;
+    }
+    switch (id) {
+    case kCommandOpen:
+        BringBack();
+        break;
+    case kCommandExit:
+        DestroyWindow(Handle());
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::OnTrayMessage(LPARAM mouseMessage)
+{
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+        BringBack();
+        break;
+    case WM_RBUTTONUP:
+        // No compose window exists yet to open.
+        tray_.ShowMenu(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::BringBack()
+{
+    ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(Handle());
+}
+
+void MainWindow::OnMinMaxInfo(MINMAXINFO& info) const
+{
+    // Small enough for any screen, large enough for a row and a folder name.
+    const UINT dpi = Handle() ? GetDpiForWindow(Handle()) : GetDpiForSystem();
+    info.ptMinTrackSize.x = MulDiv(static_cast<int>(kMinimumWindowWidth), static_cast<int>(dpi), 96);
+    info.ptMinTrackSize.y = MulDiv(static_cast<int>(kMinimumWindowHeight), static_cast<int>(dpi), 96);
 }
 
 std::optional<WindowPlacementState> MainWindow::CurrentPlacement() const

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "app/PosternApp.h"
+#include "shell/FilterBox.h"
 #include "shell/RenderSurface.h"
+#include "shell/TrayIcon.h"
 #include "shell/Win32UiPort.h"
 #include "shell/WindowBase.h"
 
@@ -31,14 +33,23 @@ private:
     [[nodiscard]] bool Create(HINSTANCE instance);
     void RunMessageLoop();
     void OnDestroy();
-    void OnSize(WPARAM kind, LPARAM size);
+    void OnSize(WPARAM kind);
     void OnDpiChanged(WPARAM dpi, const RECT& suggested);
     void OnPaint();
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnTrayMessage(LPARAM mouseMessage);
+    void OnMinMaxInfo(MINMAXINFO& info) const;
+    void BringBack();
+    // The panes and the filter box follow a new client size or scale.
+    void Relayout();
     // Empty when the window system cannot say.
     [[nodiscard]] std::optional<WindowPlacementState> CurrentPlacement() const;
 
     PosternApp& app_;
+    HINSTANCE instance_ = nullptr;
     RenderSurface surface_;
+    FilterBox filterBox_;
+    TrayIcon tray_;
     std::unique_ptr<Win32UiPort> port_;
 };
 

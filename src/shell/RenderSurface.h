@@ -1,13 +1,24 @@
-// The Direct2D surface of the main window: the factory and the window's
-// render target. Drawing is in pixels (the target runs at 96 DPI), so that
-// layout multiplies its units by the window's scale itself.
+// The Direct2D surface of the main window: the factories, the render
+// target, one brush whose colour changes per shape, and the five text
+// formats at the window's scale. It draws a portable Scene shape by shape;
+// what goes where is decided by the core. Drawing is in pixels (the target
+// runs at 96 DPI), so that the layout multiplies its units by the scale.
+//
+// The target draws into the paint DC rather than owning a swap chain on the
+// window: a swap chain's surface covers the window's child controls under
+// Wine (the filter box would stay invisible), while a DC respects the
+// clipping of WS_CLIPCHILDREN everywhere.
 #pragma once
+
+#include "ui/Scene.h"
 
 #include <windows.h>
 
 #include <d2d1.h>
+#include <dwrite.h>
 #include <wrl/client.h>
 
+#include <array>
 #include <string>
 
 namespace postern::shell {
@@ -16,24 +27,29 @@ class RenderSurface {
 public:
     [[nodiscard]] bool CreateFactory(std::string& error);
 
-    // Makes the render target for `window` ahead of the first paint.
-    [[nodiscard]] bool Prepare(HWND window) { return EnsureTarget(window); }
+    // The text formats for this scale (window DPI / 96); made again on
+    // every DPI change.
+    [[nodiscard]] bool SetScale(float scale, std::string& error);
 
-    // After the client area changed size.
-    void Resize(UINT width, UINT height);
+    // Paints the scene into the paint DC of `window` (between BeginPaint and
+    // EndPaint), over its whole client area. The target is created on first
+    // use and again after the device was lost; a lost device asks for
+    // another paint.
+    void Paint(HWND window, HDC dc, const Scene& scene);
 
-    // Paints the client area. The target is created on first use and again
-    // after the device was lost; a lost device asks for another paint.
-    void Paint(HWND window);
-
-    // Drops the target and the factory.
+    // Drops the target, the brush, the formats and the factories.
     void Release();
 
 private:
-    [[nodiscard]] bool EnsureTarget(HWND window);
+    [[nodiscard]] bool EnsureTarget();
+    void Draw(const Shape& shape);
+    void UseColour(uint32_t colour, float alpha);
 
     Microsoft::WRL::ComPtr<ID2D1Factory> factory_;
-    Microsoft::WRL::ComPtr<ID2D1HwndRenderTarget> target_;
+    Microsoft::WRL::ComPtr<IDWriteFactory> writeFactory_;
+    Microsoft::WRL::ComPtr<ID2D1DCRenderTarget> target_;
+    Microsoft::WRL::ComPtr<ID2D1SolidColorBrush> brush_;
+    std::array<Microsoft::WRL::ComPtr<IDWriteTextFormat>, 5> formats_; // by SceneFont
 };
 
 } // namespace postern::shell

@@ -124,6 +124,8 @@ void Win32UiPort::ShowTray(bool unread, const std::u16string& tooltip)
 {
     trayUnread_ = unread;
     trayTip_ = tooltip;
+    if (tray_)
+        tray_->Show(unread, std::wstring(tooltip.begin(), tooltip.end()));
 }
 
 void Win32UiPort::Repaint()
@@ -141,6 +143,7 @@ void Win32UiPort::Close()
         window = window_;
         window_ = nullptr;
     }
+    tray_ = nullptr; // removed with the window
     if (window)
         FreeQueuedRecords(window);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/UiPort.h"
+#include "shell/TrayIcon.h"
 
 #include <windows.h>
 
@@ -27,6 +28,9 @@ public:
     bool SetClipboardText(const std::u16string& text) override;
     void ShowTray(bool unread, const std::u16string& tooltip) override;
 
+    // UI thread. The notification-area icon that ShowTray updates.
+    void AttachTray(TrayIcon& tray) { tray_ = &tray; }
+
     // UI thread, while the window is being destroyed: nothing is posted to
     // it from here on, and the records already queued for it are freed.
     void Close();
@@ -40,6 +44,7 @@ private:
     std::mutex lock_;
     HWND window_;
     std::u16string page_;
+    TrayIcon* tray_ = nullptr;
     bool trayUnread_ = false;
     std::u16string trayTip_;
 };

@@ -2,14 +2,12 @@
 // of the two virtual views ("All Inboxes", "Locked").
 #pragma once
 
+#include "ui/Geometry.h"
+
 #include <cstdint>
 #include <string>
 
 namespace postern {
-
-struct RailRect {
-    float left = 0, top = 0, right = 0, bottom = 0;
-};
 
 struct RailItem {
     int32_t account = -1; // -1 for the virtual views
@@ -29,7 +27,7 @@ struct RailItem {
     bool bright = false; // can be opened and accepts dropped messages
     bool unified = false;   // "All Inboxes"
     bool lockedView = false; // "Locked"
-    RailRect hitRect;       // as last painted; zero when hidden
+    Rect hitRect;           // as last painted; zero when hidden
 };
 
 // A real folder that can be shown: not a header, not a virtual view.

@@ -7,13 +7,17 @@ namespace postern {
 namespace {
 
 constexpr size_t kBodyCacheEntries = 24;
-constexpr size_t kLargestCachedBody = 0x200000; // bytes of parts
+// A message larger than this is fetched again when reopened; all cached
+// bodies together stay below the second bound, whatever their count.
+constexpr size_t kLargestCachedBody = 0x200000;
+constexpr size_t kBodyCacheBytes = 0x1000000;
 
-size_t PartBytes(const ParsedMessage& message)
+size_t MessageBytes(const ParsedMessage& message)
 {
-    size_t total = 0;
+    size_t total = message.textBody.size() + message.htmlBody.size() + message.from.size() + message.to.size()
+                   + message.cc.size() + message.subject.size() + message.references.size();
     for (const MimePart& part : message.parts)
-        total += part.data.size();
+        total += part.data.size() + part.filename.size() + part.contentType.size();
     return total;
 }
 
@@ -39,13 +43,23 @@ std::string BodyKey(uint32_t account, std::string_view mailbox, uint32_t uid)
 
 void MailCaches::StoreBody(uint32_t account, std::string_view mailbox, uint32_t uid, const ParsedMessage& message)
 {
-    if (PartBytes(message) > kLargestCachedBody)
+    const size_t bytes = MessageBytes(message);
+    if (bytes > kLargestCachedBody)
         return;
     const std::string key = BodyKey(account, mailbox, uid);
-    if (bodies_.insert_or_assign(key, message).second)
+    const auto old = bodies_.find(key);
+    if (old != bodies_.end()) {
+        bodyBytes_ -= MessageBytes(old->second);
+        old->second = message;
+    } else {
+        bodies_.emplace(key, message);
         bodyOrder_.push_back(key);
-    while (bodyOrder_.size() > kBodyCacheEntries) {
-        bodies_.erase(bodyOrder_.front());
+    }
+    bodyBytes_ += bytes;
+    while (bodyOrder_.size() > kBodyCacheEntries || bodyBytes_ > kBodyCacheBytes) {
+        const auto oldest = bodies_.find(bodyOrder_.front());
+        bodyBytes_ -= MessageBytes(oldest->second);
+        bodies_.erase(oldest);
         bodyOrder_.pop_front();
     }
 }
@@ -94,7 +108,9 @@ void MailCaches::ForgetAccount(size_t account)
     std::erase_if(bodyOrder_, [&](const std::string& key) {
         if (!HasPrefix(key, prefix))
             return false;
-        bodies_.erase(key);
+        const auto body = bodies_.find(key);
+        bodyBytes_ -= MessageBytes(body->second);
+        bodies_.erase(body);
         return true;
     });
     if (account < inboxHeaders_.size()) {

@@ -1,5 +1,6 @@
 // MailCaches: what the UI thread remembers of the servers to show things at
-// once: recently read bodies (24 entries, a large one not at all), folder
+// once: recently read bodies (24 entries and 16 MiB at most, one over 2 MiB
+// not at all), folder
 // headers for a minute's revisit, and each account's inbox headers for "All
 // Inboxes". Nothing here is written to disk.
 #pragma once
@@ -29,6 +30,7 @@ public:
     void StoreBody(uint32_t account, std::string_view mailbox, uint32_t uid, const ParsedMessage& message);
     [[nodiscard]] const ParsedMessage* FindBody(uint32_t account, std::string_view mailbox, uint32_t uid) const;
     [[nodiscard]] size_t BodyCount() const { return bodyOrder_.size(); }
+    [[nodiscard]] size_t BodyBytes() const { return bodyBytes_; }
 
     // Folder headers.
     void StoreFolder(uint32_t account, std::string_view mailbox, FolderCacheEntry entry);
@@ -52,6 +54,7 @@ public:
 private:
     std::map<std::string, ParsedMessage> bodies_;
     std::deque<std::string> bodyOrder_;
+    size_t bodyBytes_ = 0; // of the bodies held, as MessageBytes counts them
     std::map<std::string, FolderCacheEntry> folders_;
     std::vector<std::vector<MessageHeader>> inboxHeaders_;
     std::vector<uint64_t> inboxLoadedAt_;

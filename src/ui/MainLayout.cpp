@@ -33,8 +33,8 @@ ScrollThumb Thumb(const Rect& pane, float content, float scroll, float minimum)
 {
     ScrollThumb result;
     const float h = pane.Height();
-    if (h <= 0 || content <= h)
-        return result;
+    if (h <= 0 || pane.Width() <= 0 || content <= h)
+        return result; // nothing to scroll, or no room for a thumb
     result.shown = true;
     const float length = std::min(h, std::max(minimum, h * h / content));
     const float top = pane.top + std::clamp(scroll, 0.0f, content - h) / (content - h) * (h - length);
@@ -177,9 +177,8 @@ float RailContentHeight(const std::vector<RailItem>& items, float scale)
 ScrollThumb RailScrollThumb(const WindowMetrics& m, float contentHeight, float railScroll)
 {
     const Rect rail = RailPaneRect(m);
-    ScrollThumb result =
-        Thumb({rail.right - m.Px(8), rail.top, rail.right - m.Px(3), rail.bottom}, contentHeight, railScroll,
-              m.Px(kRailThumbMinimum));
+    ScrollThumb result = Thumb({std::max(rail.left, rail.right - m.Px(8)), rail.top, rail.right - m.Px(3), rail.bottom},
+                               contentHeight, railScroll, m.Px(kRailThumbMinimum));
     result.track = {}; // the rail draws no track
     return result;
 }
@@ -188,11 +187,12 @@ ScrollThumb ListScrollThumb(const WindowMetrics& m, size_t rowCount, float listS
 {
     const Rect list = ListRect(m);
     const float content = m.Px(kRowHeight) * static_cast<float>(rowCount);
-    ScrollThumb result = Thumb({list.right - m.Px(9), list.top, list.right - m.Px(3), list.bottom}, content,
-                               listScroll, m.Px(kListThumbMinimum));
+    ScrollThumb result =
+        Thumb({std::max(list.left, list.right - m.Px(9)), list.top, list.right - m.Px(3), list.bottom}, content,
+              listScroll, m.Px(kListThumbMinimum));
     if (!result.shown)
         return result;
-    result.track = {list.right - m.Px(10), list.top, list.right - m.Px(2), list.bottom};
+    result.track = {std::max(list.left, list.right - m.Px(10)), list.top, list.right - m.Px(2), list.bottom};
     return result;
 }
 

@@ -3,6 +3,8 @@
 #include "ui/Palette.h"
 #include "ui/SceneParts.h"
 
+#include <algorithm>
+
 namespace postern::scene {
 
 void AddReadingHeader(const MainSceneInput& input, MainScene& out)
@@ -18,8 +20,9 @@ void AddReadingHeader(const MainSceneInput& input, MainScene& out)
     }
     const ParsedMessage& message = *input.shown;
     const float height = ReadingHeaderHeight(m, true, !message.cc.empty(), !message.parts.empty());
-    scene.FillRect({pane.left, pane.top, pane.right, pane.top + height}, palette::background);
-    scene.PushClip({pane.left, pane.top, pane.right, std::min(pane.bottom, pane.top + height)});
+    const Rect header{pane.left, pane.top, pane.right, std::min(pane.bottom, pane.top + height)};
+    scene.FillRect(header, palette::background);
+    scene.PushClip(header);
 
     const float x = pane.left + m.Px(20);
     float y = pane.top + m.Px(12);

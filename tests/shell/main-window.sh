@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main window as a person meets it, under Wine and Xvfb: postern.exe with
 # no account ends at once without a window; with one account it shows the
-# dark window, remembers where it was moved, sized and maximized, opens there
+# painted window, remembers where it was moved, sized and maximized, opens there
 # again, ignores a saved place that lies on no monitor, and exits 0 when
 # closed. Screenshots are kept in BUILD/artifacts.
 #
@@ -158,36 +158,39 @@ wait_config_rect() { # X Y W H WHAT
     fail "$5: config.json window is '$got', expected '$1 $2 $3 $4'"
 }
 
-# Screenshot of the whole screen. -descend reads each window by itself: the
-# Direct2D swap chain's pixels are missing from a plain root-window read.
+# Screenshot of the whole screen, as a person sees it (child controls such
+# as the filter box included).
 screenshot() { # NAME
-    import -window root -descend "$artifacts/$1.png" 2>/dev/null
+    import -window root "$artifacts/$1.png" 2>/dev/null
 }
 
 pixel() { # NAME X Y
     convert "$artifacts/$1.png" -crop "1x1+$2+$3" txt:- 2>/dev/null | grep -o '#[0-9A-Fa-f]\{6\}' | head -1
 }
 
-# Takes screenshots until the client area shows the background colour in
-# its middle and near its corners (only in its middle with "centre"), then
-# keeps the last one as NAME.
-expect_dark_client() { # NAME [centre]
+# Takes screenshots until the client area shows the painted window: the
+# toolbar's colour near its top-right corner, the status bar's near its
+# bottom-right one and the background in its middle (only the middle with
+# "centre"); keeps the last one as NAME. (Without a window manager Wine's
+# notification area sits over the screen's top-left corner.)
+expect_painted_client() { # NAME [centre]
     local l=${window[6]} t=${window[7]} r=${window[8]} b=${window[9]}
-    local points=("$(((l + r) / 2)) $(((t + b) / 2))")
-    [[ ${2:-} == centre ]] || points+=("$((l + 3)) $((t + 3))" "$((r - 4)) $((b - 4))")
-    local deadline=$((SECONDS + 15)) p ok colour
+    local points=("$(((l + r) / 2)) $(((t + b) / 2)) #14161A")
+    [[ ${2:-} == centre ]] || points+=("$((r - 4)) $((t + 3)) #1B1E24" "$((r - 4)) $((b - 4)) #1B1E24")
+    local deadline=$((SECONDS + 15)) p ok colour x y want
     while :; do
         screenshot "$1"
         ok=1
         for p in "${points[@]}"; do
-            colour=$(pixel "$1" $p)
-            [[ ${colour^^} == "#14161A" ]] || ok=0
+            read -r x y want <<<"$p"
+            colour=$(pixel "$1" "$x" "$y")
+            [[ ${colour^^} == "$want" ]] || { ok=0; break; }
         done
         ((ok)) && return 0
         ((SECONDS >= deadline)) && break
         sleep 0.3
     done
-    fail "$1: the client area is $colour at $p, not #14161A (see $artifacts/$1.png)"
+    fail "$1: the client area is $colour at $x $y, not $want (see $artifacts/$1.png)"
 }
 
 # --- the shell's own tests, which need a display -----------------------------------
@@ -225,7 +228,7 @@ start_postern
 find_window
 [[ "$(win_width)x$(win_height)" == "1280x840" ]] ||
     fail "a first start opened at $(win_width)x$(win_height), not 1280x840"
-expect_dark_client main-window-first
+expect_painted_client main-window-first
 
 wine "$driver" move 100 80 1000 700 || fail "driver move"
 wait_config_rect 100 80 1000 700 "after a move"
@@ -252,7 +255,7 @@ start_postern
 find_window
 [[ "$(win_left) $(win_top) $(win_width) $(win_height)" == "300 200 900 600" ]] ||
     fail "reopened at $(win_left) $(win_top) $(win_width)x$(win_height), not 300 200 900x600"
-expect_dark_client main-window-restored
+expect_painted_client main-window-restored
 wine "$driver" show maximize || fail "the window did not maximize"
 expect_config maximized true "after maximizing"
 wait_config_rect 300 200 900 600 "after maximizing (the normal rectangle)"
@@ -264,7 +267,7 @@ find_window
 # Without a window manager Wine leaves the X window of a maximized window at
 # its normal size (it leaves maximizing to the window manager), so only the
 # middle of the client area is sure to be on the screen.
-expect_dark_client main-window-maximized centre
+expect_painted_client main-window-maximized centre
 close_postern
 expect_config maximized true "after closing maximized"
 
@@ -285,7 +288,7 @@ find_window
 [[ "$(win_width)x$(win_height)" == "1280x840" ]] ||
     fail "a place on no monitor gave $(win_width)x$(win_height), not the default 1280x840"
 ((window[1] > -1000 && window[2] > -1000)) || fail "the window opened off-screen at ${window[1]},${window[2]}"
-expect_dark_client main-window-default-place
+expect_painted_client main-window-default-place
 wine "$driver" move 50 40 1100 750 || fail "driver move"
 wait_config_rect 50 40 1100 750 "after moving the default-placed window"
 expect_config railW 150 "a rail width of 100"

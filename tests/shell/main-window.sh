@@ -91,7 +91,7 @@ config=$data/config.json
 # --- helpers ----------------------------------------------------------------------
 
 start_postern() {
-    timeout 120 wine "$postern" &
+    timeout 120 wine "$postern" >>"$artifacts/postern.log" 2>&1 &
     postern_pid=$!
 }
 
@@ -115,7 +115,13 @@ close_postern() {
 window=()
 find_window() {
     local line
-    line=$(wine "$driver" find 30000 | tr -d '\r') || die "no main window of class PosternMain titled Postern"
+    if ! line=$(wine "$driver" find 30000 | tr -d '\r'); then
+        if [[ -n $postern_pid ]] && ! kill -0 "$postern_pid" 2>/dev/null; then
+            wait_postern
+            die "no main window: postern.exe ended with $postern_rc before showing one"
+        fi
+        die "no main window of class PosternMain titled Postern"
+    fi
     read -ra window <<<"$line"
 }
 

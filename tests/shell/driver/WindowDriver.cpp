@@ -10,6 +10,11 @@
 //   window-driver enter-sizemove | exit-sizemove   bracket a drag
 //   window-driver close          post WM_CLOSE
 //   window-driver gone MS        wait until no main window exists
+//   window-driver click X Y      a left click at client X Y, through SendInput
+//   window-driver type TEXT      types TEXT into the focused control (SendInput)
+//   window-driver key esc|enter  presses and releases the key (SendInput)
+//   window-driver frames N       repaints the window N times, prints the mean
+//                                time of a frame: "frames N mean-ms M"
 //
 // Printed line: "window L T R B client L T R B zoomed Z iconic I" (screen
 // coordinates; the client rectangle too).
@@ -17,7 +22,9 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,9 +78,74 @@ int PrintState(HWND window)
 int Usage()
 {
     std::fputs("usage: window-driver find MS | state | move X Y W H | show maximize|minimize|restore\n"
-               "       | enter-sizemove | exit-sizemove | close | gone MS\n",
+               "       | enter-sizemove | exit-sizemove | close | gone MS | click X Y | type TEXT\n"
+               "       | key esc|enter | frames N\n",
                stderr);
     return 2;
+}
+
+bool Send(std::initializer_list<INPUT> inputs)
+{
+    std::vector<INPUT> list(inputs);
+    return SendInput(static_cast<UINT>(list.size()), list.data(), sizeof(INPUT)) == list.size();
+}
+
+INPUT Key(WORD vk, WORD scan, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+int Click(HWND window, long x, long y)
+{
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    SetForegroundWindow(window);
+    // Absolute coordinates run from 0 to 65535 across the primary screen.
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = static_cast<LONG>((point.x * 65535 + width / 2) / (width - 1));
+    move.mi.dy = static_cast<LONG>((point.y * 65535 + height / 2) / (height - 1));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    INPUT up{};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return Send({move, down, up}) ? 0 : 1;
+}
+
+int Type(const std::wstring& text)
+{
+    for (const wchar_t c : text) {
+        if (!Send({Key(0, c, KEYEVENTF_UNICODE), Key(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)}))
+            return 1;
+        Sleep(15); // one character at a time, as typed
+    }
+    return 0;
+}
+
+int Frames(HWND window, long count)
+{
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER start{};
+    LARGE_INTEGER end{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (long i = 0; i < count; ++i)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    QueryPerformanceCounter(&end);
+    const double ms = static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                      static_cast<double>(frequency.QuadPart) / static_cast<double>(count);
+    std::printf("frames %ld mean-ms %.3f\n", count, ms);
+    return 0;
 }
 
 int Run(int argc, wchar_t** argv)
@@ -145,6 +217,26 @@ int Run(int argc, wchar_t** argv)
     }
     if (command == L"close")
         return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (command == L"click") {
+        long x = 0, y = 0;
+        if (argc != 4 || !Number(argv[2], x) || !Number(argv[3], y))
+            return Usage();
+        return Click(window, x, y);
+    }
+    if (command == L"type" && argc == 3)
+        return Type(argv[2]);
+    if (command == L"key" && argc == 3) {
+        const std::wstring name = argv[2];
+        const WORD vk = name == L"esc" ? VK_ESCAPE : name == L"enter" ? VK_RETURN : 0;
+        if (!vk)
+            return Usage();
+        return Send({Key(vk, 0, 0), Key(vk, 0, KEYEVENTF_KEYUP)}) ? 0 : 1;
+    }
+    if (command == L"frames") {
+        if (argc != 3 || !Number(argv[2], limit) || limit < 1)
+            return Usage();
+        return Frames(window, limit);
+    }
     return Usage();
 }
 

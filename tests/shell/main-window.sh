@@ -23,6 +23,8 @@ cli=$build/postern-cli.exe
 driver=$build/window-driver.exe
 artifacts=$build/artifacts
 mkdir -p "$artifacts"
+# shellcheck source=../support/window-test.sh
+source "$repo/tests/support/window-test.sh"
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
@@ -64,24 +66,8 @@ work=$(mktemp -d "$build/window-test.XXXXXX")
 cp -a "$template" "$work/prefix" || die "cannot copy the Wine prefix"
 export WINEPREFIX=$work/prefix
 
-display=""
-for n in $(seq 61 99); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [[ -e /tmp/.X11-unix/X$n ]] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    if [[ -e /tmp/.X11-unix/X$n ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
-        display=:$n
-        break
-    fi
-    xvfb_pid=""
-done
-[[ -n $display ]] || die "no free X display"
-export DISPLAY=$display
+wt_start_xvfb 61 1600x1000x24 || die "no free X display"
+xvfb_pid=${wt_xvfb_pid:-}
 
 appdata=$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
 data=$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')/Halvorsoft/Postern
@@ -164,14 +150,12 @@ wait_config_rect() { # X Y W H WHAT
     fail "$5: config.json window is '$got', expected '$1 $2 $3 $4'"
 }
 
-# Screenshot of the whole screen, as a person sees it (child controls such
-# as the filter box included).
 screenshot() { # NAME
-    import -window root "$artifacts/$1.png" 2>/dev/null
+    wt_screenshot "$artifacts/$1.png"
 }
 
 pixel() { # NAME X Y
-    convert "$artifacts/$1.png" -crop "1x1+$2+$3" txt:- 2>/dev/null | grep -o '#[0-9A-Fa-f]\{6\}' | head -1
+    wt_pixel "$artifacts/$1.png" "$2" "$3"
 }
 
 # Takes screenshots until the client area shows the painted window: the

@@ -1,0 +1,76 @@
+# shellcheck shell=bash
+# What the window tests share (sourced): a private Xvfb, screenshots, pixel
+# probes, painted text read back with OCR, and the positions the program's
+# own layout code computes (postern-cli layout), never numbers copied here.
+
+# Starts Xvfb on the first free display from FIRST; sets DISPLAY and
+# wt_xvfb_pid. The caller kills it.
+wt_start_xvfb() { # FIRST GEOMETRY
+    local n
+    wt_xvfb_pid=""
+    for n in $(seq "$1" $(($1 + 40))); do
+        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+        Xvfb ":$n" -screen 0 "$2" -nolisten tcp >/dev/null 2>&1 &
+        wt_xvfb_pid=$!
+        for _ in $(seq 100); do
+            [[ -e /tmp/.X11-unix/X$n ]] && break
+            kill -0 "$wt_xvfb_pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        if [[ -e /tmp/.X11-unix/X$n ]] && kill -0 "$wt_xvfb_pid" 2>/dev/null; then
+            export DISPLAY=:$n
+            return 0
+        fi
+        wt_xvfb_pid=""
+    done
+    return 1
+}
+
+# The whole screen as a person sees it (child controls included).
+wt_screenshot() { # FILE
+    import -window root "$1" 2>/dev/null
+}
+
+wt_pixel() { # FILE X Y  -> #RRGGBB
+    convert "$1" -crop "1x1+$2+$3" txt:- 2>/dev/null | grep -o '#[0-9A-Fa-f]\{6\}' | head -1 | tr a-f A-F
+}
+
+# Text in a region of a screenshot: enlarged 2x, grey, and for light text on
+# the dark theme negated, as tesseract reads dark on light best. Dark text
+# on light (a tooltip) is read with the bare black screen around it made
+# white.
+wt_ocr() { # FILE X Y W H [dark-on-light]
+    local crop
+    crop=$(mktemp --suffix=.png)
+    if [[ ${6:-} == dark-on-light ]]; then
+        convert "$1" -crop "$4x$5+$2+$3" +repage -fill white -opaque black -resize 200% -colorspace Gray "$crop"
+    else
+        convert "$1" -crop "$4x$5+$2+$3" +repage -resize 200% -colorspace Gray -negate "$crop"
+    fi
+    tesseract "$crop" - --psm 6 2>/dev/null | tr '\n' ' '
+    rm -f "$crop"
+}
+
+# Loose comparison for OCR: lower case, letters and digits only.
+wt_squash() {
+    tr '[:upper:]' '[:lower:]' <<<"$1" | tr -cd '[:alnum:]'
+}
+
+wt_contains() { # TEXT WANTED
+    [[ $(wt_squash "$1") == *"$(wt_squash "$2")"* ]]
+}
+
+# Rectangles of the layout, one "NAME L T R B" per line, from the program's
+# own code; wt_rect picks one (rounded to whole pixels).
+wt_layout() { # CLI ARGS...
+    local cli=$1
+    shift
+    wt_layout_lines=$(wine "$cli" layout "$@" 2>/dev/null | tr -d '\r')
+    [[ -n $wt_layout_lines ]]
+}
+
+wt_rect() { # NAME -> "L T R B"
+    awk -v name="$1" 'function r(v) { return int(v + 0.5) }
+        $1 == name { print r($2), r($3), r($4), r($5); found = 1 }
+        END { exit found ? 0 : 1 }' <<<"$wt_layout_lines"
+}

@@ -172,7 +172,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     default:
         if (message != 0 && message == tray_.TaskbarCreatedMessage()) {
-            (void)tray_.Retry(); // Explorer restarted and forgot every icon
+            if (!tray_.Restore())
+                SetTimer(Handle(), kTrayRetryTimer, kTrayRetryTimerMs, nullptr);
             return 0;
         }
         break;

@@ -88,6 +88,12 @@ bool TrayIcon::Retry()
     return added_;
 }
 
+bool TrayIcon::Restore()
+{
+    added_ = false;
+    return Retry();
+}
+
 void TrayIcon::Show(bool unread, const std::wstring& tip)
 {
     showingUnread_ = unread;

@@ -33,9 +33,11 @@ public:
     // The tooltip and image follow the unread mail.
     void Show(bool unread, const std::wstring& tip);
 
-    // Adds the icon again if it is missing: after "TaskbarCreated", and on
-    // the retry timer while an add has failed. True once it is shown.
+    // Adds the icon if it is not shown: on the retry timer while an add has
+    // failed. True once it is shown.
     bool Retry();
+    // After "TaskbarCreated": Explorer restarted and forgot every icon.
+    bool Restore();
 
     [[nodiscard]] bool Added() const { return added_; }
     [[nodiscard]] UINT TaskbarCreatedMessage() const { return taskbarCreated_; }

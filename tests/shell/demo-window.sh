@@ -257,12 +257,18 @@ if [[ $before =~ ^[0-9]+$ ]]; then
     done
 fi
 
+# Explorer restarting forgets every icon; the program puts its own back.
+icon_gone() { (($(tray_icon_pixels "$1") == 0)); }
+wine "$driver" tray-delete || fail "driver tray-delete"
+poll 10 demo-tray-lost icon_gone || fail "the driver could not take the notification icon away"
+wine "$driver" taskbar-created
+poll 10 demo-tray-back icon_unread || fail "after TaskbarCreated the notification icon did not come back"
+
 wine "$driver" close || fail "no window to close"
 wait "$postern_pid"
 rc=$?
 postern_pid=""
 [[ $rc == 0 ]] || fail "postern.exe exited with $rc after WM_CLOSE"
-icon_gone() { (($(tray_icon_pixels "$1") == 0)); }
 poll 10 demo-tray-after icon_gone || fail "the notification icon stayed after the program ended"
 
 # --- 144 DPI ---------------------------------------------------------------------------

@@ -13,12 +13,17 @@
 //   window-driver click X Y      a left click at client X Y, through SendInput
 //   window-driver type TEXT      types TEXT into the focused control (SendInput)
 //   window-driver key esc|enter  presses and releases the key (SendInput)
+//   window-driver tray-delete    takes the window's notification icon away, as
+//                                an Explorer that restarts does
+//   window-driver taskbar-created  tells the window the taskbar is back
 //   window-driver frames N       repaints the window N times, prints the mean
 //                                time of a frame: "frames N mean-ms M"
 //
 // Printed line: "window L T R B client L T R B zoomed Z iconic I" (screen
 // coordinates; the client rectangle too).
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -79,7 +84,7 @@ int Usage()
 {
     std::fputs("usage: window-driver find MS | state | move X Y W H | show maximize|minimize|restore\n"
                "       | enter-sizemove | exit-sizemove | close | gone MS | click X Y | type TEXT\n"
-               "       | key esc|enter | frames N\n",
+               "       | key esc|enter | tray-delete | taskbar-created | frames N\n",
                stderr);
     return 2;
 }
@@ -232,6 +237,15 @@ int Run(int argc, wchar_t** argv)
             return Usage();
         return Send({Key(vk, 0, 0), Key(vk, 0, KEYEVENTF_KEYUP)}) ? 0 : 1;
     }
+    if (command == L"tray-delete") {
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof data;
+        data.hWnd = window;
+        data.uID = 1;
+        return Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
+    }
+    if (command == L"taskbar-created")
+        return SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0), 0;
     if (command == L"frames") {
         if (argc != 3 || !Number(argv[2], limit) || limit < 1)
             return Usage();

@@ -55,7 +55,7 @@ for n in range(20000):
                 f"Message-ID: <bulk{n}@example.test>\r\n\r\nBody {n}\r\n")
 PY
 doveadm -c "$POSTERN_DOVECOT_CONF" mailbox create -u "$POSTERN_USER1" Bulk10k Bulk20k
-(cd "$bulk" && ls | head -10000 | xargs -n 2500 "$repo/tests/fixture/deliver" -m Bulk10k "$POSTERN_USER1")
+(cd "$bulk" && ls | awk "NR <= 10000" | xargs -n 2500 "$repo/tests/fixture/deliver" -m Bulk10k "$POSTERN_USER1")
 (cd "$bulk" && ls | xargs -n 2500 "$repo/tests/fixture/deliver" -m Bulk20k "$POSTERN_USER1")
 
 appdata=$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')

@@ -40,7 +40,6 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
         return 0; // nothing to show, and nothing written
     app_.PrepareState();
 
-    instance_ = instance;
     std::string error;
     if (!surface_.CreateFactory(error))
         return 1;

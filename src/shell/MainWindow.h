@@ -46,7 +46,6 @@ private:
     [[nodiscard]] std::optional<WindowPlacementState> CurrentPlacement() const;
 
     PosternApp& app_;
-    HINSTANCE instance_ = nullptr;
     RenderSurface surface_;
     FilterBox filterBox_;
     TrayIcon tray_;

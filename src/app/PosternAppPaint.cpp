@@ -46,8 +46,7 @@ MainScene PosternApp::BuildScene(bool filterFocused)
     input.rail.items = &items;
     input.rail.badges.reserve(items.size());
     for (const RailItem& item : items) {
-        input.rail.badges.push_back(item.lockedView ? static_cast<uint32_t>(lockList_.Size())
-                                                    : rail_.UnreadOf(item));
+        input.rail.badges.push_back(item.lockedView ? static_cast<uint32_t>(lockList_.Size()) : rail_.UnreadOf(item));
     }
     input.rail.current = rail_.Current();
     input.rail.hover = rail_.Hover();

@@ -22,14 +22,17 @@ struct FormatSpec {
 
 // In SceneFont order.
 constexpr FormatSpec kFormats[] = {
-    {14, DWRITE_FONT_WEIGHT_NORMAL},   // body
+    {14, DWRITE_FONT_WEIGHT_NORMAL},    // body
     {14, DWRITE_FONT_WEIGHT_SEMI_BOLD}, // bodyStrong
-    {12, DWRITE_FONT_WEIGHT_NORMAL},   // small
+    {12, DWRITE_FONT_WEIGHT_NORMAL},    // small
     {18, DWRITE_FONT_WEIGHT_SEMI_BOLD}, // title
-    {15, DWRITE_FONT_WEIGHT_BLACK},    // brand
+    {15, DWRITE_FONT_WEIGHT_BLACK},     // brand
 };
 
-D2D1_RECT_F ToD2D(const Rect& r) { return D2D1::RectF(r.left, r.top, r.right, r.bottom); }
+D2D1_RECT_F ToD2D(const Rect& r)
+{
+    return D2D1::RectF(r.left, r.top, r.right, r.bottom);
+}
 
 // 0x00BBGGRR, as the core passes colours around.
 D2D1_COLOR_F ToD2D(uint32_t colour, float alpha)
@@ -63,9 +66,9 @@ bool RenderSurface::SetScale(float scale, std::string& error)
         return false;
     std::array<Microsoft::WRL::ComPtr<IDWriteTextFormat>, 5> made;
     for (size_t i = 0; i < made.size(); ++i) {
-        HRESULT hr = writeFactory_->CreateTextFormat(L"Segoe UI", nullptr, kFormats[i].weight,
-                                                     DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL,
-                                                     kFormats[i].size * scale, L"", made[i].GetAddressOf());
+        HRESULT hr = writeFactory_->CreateTextFormat(L"Segoe UI", nullptr, kFormats[i].weight, DWRITE_FONT_STYLE_NORMAL,
+                                                     DWRITE_FONT_STRETCH_NORMAL, kFormats[i].size * scale, L"",
+                                                     made[i].GetAddressOf());
         if (FAILED(hr)) {
             error = HresultText("creating a text format", hr);
             return false;
@@ -89,8 +92,8 @@ bool RenderSurface::EnsureTarget()
     if (!factory_)
         return false;
     const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-        D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE),
-        96.0f, 96.0f);
+        D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE), 96.0f,
+        96.0f);
     if (FAILED(factory_->CreateDCRenderTarget(&properties, target_.ReleaseAndGetAddressOf())))
         return false;
     if (FAILED(target_->CreateSolidColorBrush(ToD2D(palette::primaryText, 1.0f), brush_.ReleaseAndGetAddressOf()))) {

@@ -116,8 +116,7 @@ void TrayIcon::ShowMenu(bool canCompose) const
     if (!menu)
         return;
     AppendMenuW(menu, MF_STRING, kCommandOpen, L"Open Postern");
-    AppendMenuW(menu, MF_STRING | (canCompose ? 0u : static_cast<UINT>(MF_GRAYED)), kCommandNewMessage,
-                L"New Message");
+    AppendMenuW(menu, MF_STRING | (canCompose ? 0u : static_cast<UINT>(MF_GRAYED)), kCommandNewMessage, L"New Message");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kCommandExit, L"Exit");
     POINT cursor{};

@@ -26,8 +26,14 @@ Rect PaneBand(const WindowMetrics& m, float left, float right)
     return ClipToClient(m, {left, m.Px(kToolbarHeight), right, m.height - m.Px(kStatusBarHeight)});
 }
 
-float RailRight(const WindowMetrics& m) { return m.Px(m.railWidth); }
-float ListRight(const WindowMetrics& m) { return m.Px(m.railWidth + m.listWidth); }
+float RailRight(const WindowMetrics& m)
+{
+    return m.Px(m.railWidth);
+}
+float ListRight(const WindowMetrics& m)
+{
+    return m.Px(m.railWidth + m.listWidth);
+}
 
 ScrollThumb Thumb(const Rect& pane, float content, float scroll, float minimum)
 {
@@ -50,11 +56,20 @@ Rect ToolbarRect(const WindowMetrics& m)
     return ClipToClient(m, {0, 0, m.width, m.Px(kToolbarHeight)});
 }
 
-Rect RailPaneRect(const WindowMetrics& m) { return PaneBand(m, 0, RailRight(m)); }
+Rect RailPaneRect(const WindowMetrics& m)
+{
+    return PaneBand(m, 0, RailRight(m));
+}
 
-Rect ListRect(const WindowMetrics& m) { return PaneBand(m, RailRight(m), ListRight(m)); }
+Rect ListRect(const WindowMetrics& m)
+{
+    return PaneBand(m, RailRight(m), ListRight(m));
+}
 
-Rect ReadingRect(const WindowMetrics& m) { return PaneBand(m, ListRight(m), m.width); }
+Rect ReadingRect(const WindowMetrics& m)
+{
+    return PaneBand(m, ListRight(m), m.width);
+}
 
 Rect StatusBarRect(const WindowMetrics& m)
 {
@@ -105,8 +120,7 @@ ToolbarLayout LayoutToolbar(const WindowMetrics& m, const Rect& filterBox)
 
     float x = start;
     for (const ToolbarButtonSpec& spec : kToolbarButtons) {
-        const float width =
-            layout.compact ? m.Px(40) : m.Px(8.8f * static_cast<float>(spec.label.size()) + 40);
+        const float width = layout.compact ? m.Px(40) : m.Px(8.8f * static_cast<float>(spec.label.size()) + 40);
         const Rect rect{x, m.Px(8), x + width, m.Px(40)};
         x += width + m.Px(4);
         if (rect.right > layout.clip.right || rect.bottom > layout.clip.bottom)
@@ -187,9 +201,8 @@ ScrollThumb ListScrollThumb(const WindowMetrics& m, size_t rowCount, float listS
 {
     const Rect list = ListRect(m);
     const float content = m.Px(kRowHeight) * static_cast<float>(rowCount);
-    ScrollThumb result =
-        Thumb({std::max(list.left, list.right - m.Px(9)), list.top, list.right - m.Px(3), list.bottom}, content,
-              listScroll, m.Px(kListThumbMinimum));
+    ScrollThumb result = Thumb({std::max(list.left, list.right - m.Px(9)), list.top, list.right - m.Px(3), list.bottom},
+                               content, listScroll, m.Px(kListThumbMinimum));
     if (!result.shown)
         return result;
     result.track = {std::max(list.left, list.right - m.Px(10)), list.top, list.right - m.Px(2), list.bottom};

@@ -32,9 +32,9 @@ inline constexpr float kMinimumWindowWidth = 640.0f;
 inline constexpr float kMinimumWindowHeight = 400.0f;
 
 struct WindowMetrics {
-    float width = 0;  // client area, pixels
-    float height = 0; // client area, pixels
-    float scale = 1;  // window DPI / 96
+    float width = 0;       // client area, pixels
+    float height = 0;      // client area, pixels
+    float scale = 1;       // window DPI / 96
     float railWidth = 230; // units
     float listWidth = 360; // units
 

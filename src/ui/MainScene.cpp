@@ -28,7 +28,8 @@ void AddDragBadge(const MainSceneInput& input, Scene& scene)
     const WindowMetrics& m = input.metrics;
     const size_t count = input.dragCount < 1 ? 1 : input.dragCount;
     const std::string number = std::to_string(count);
-    const std::u16string text = std::u16string(number.begin(), number.end()) + (count == 1 ? u" message" : u" messages");
+    const std::u16string text =
+        std::u16string(number.begin(), number.end()) + (count == 1 ? u" message" : u" messages");
     const float x = input.dragPoint.x;
     const float y = input.dragPoint.y;
     const float width = DragBadgeWidth(CharacterCount(text), m.scale);

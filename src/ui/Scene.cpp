@@ -49,9 +49,15 @@ void Scene::Text(const Rect& r, std::u16string_view text, SceneFont font, uint32
     shapes_.push_back({ShapeKind::text, r, 0, 1, colour, 1, font, WithoutBidiControls(text)});
 }
 
-void Scene::PushClip(const Rect& r) { shapes_.push_back({ShapeKind::pushClip, r, 0, 1, 0, 1, {}, {}}); }
+void Scene::PushClip(const Rect& r)
+{
+    shapes_.push_back({ShapeKind::pushClip, r, 0, 1, 0, 1, {}, {}});
+}
 
-void Scene::PopClip() { shapes_.push_back({ShapeKind::popClip, {}, 0, 1, 0, 1, {}, {}}); }
+void Scene::PopClip()
+{
+    shapes_.push_back({ShapeKind::popClip, {}, 0, 1, 0, 1, {}, {}});
+}
 
 std::u16string WithoutBidiControls(std::u16string_view text)
 {

@@ -39,8 +39,8 @@ struct Shape {
     ShapeKind kind = ShapeKind::fillRect;
     Rect rect;
     float radius = 0;
-    float width = 1;      // stroke width, pixels
-    uint32_t colour = 0;  // 0x00BBGGRR
+    float width = 1;     // stroke width, pixels
+    uint32_t colour = 0; // 0x00BBGGRR
     float alpha = 1;
     SceneFont font = SceneFont::body;
     std::u16string text;

@@ -27,7 +27,7 @@ void RefreshIcon(Scene& scene, float cx, float cy, uint32_t colour, float scale,
     // arrow head at its end.
     constexpr int kSegments = 22;
     constexpr float kRadius = 6.0f;
-    constexpr float kStart = -1.05f;          // radians, 0 = right, y grows down
+    constexpr float kStart = -1.05f; // radians, 0 = right, y grows down
     constexpr float kSweep = 2 * 3.14159265f - 1.2f;
     auto at = [&](float angle) {
         return Point{cx + kRadius * scale * std::cos(angle), cy + kRadius * scale * std::sin(angle)};

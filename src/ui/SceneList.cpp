@@ -47,8 +47,7 @@ void AddRow(const MainSceneInput& input, Scene& scene, const Rect& pane, int32_t
     }
     scene.Text({x0, y + m.Px(8), limit, y + m.Px(28)},
                row.senderText.empty() ? std::u16string_view(u"(unknown sender)") : row.senderText,
-               unread ? SceneFont::bodyStrong : SceneFont::body,
-               unread ? palette::strongText : palette::primaryText);
+               unread ? SceneFont::bodyStrong : SceneFont::body, unread ? palette::strongText : palette::primaryText);
     scene.Text({right - m.Px(70), y + m.Px(10), right - m.Px(10), y + m.Px(26)}, row.dateText, SceneFont::small,
                palette::secondaryText);
 
@@ -106,8 +105,8 @@ void AddList(const MainSceneInput& input, Scene& scene)
     const ScrollThumb thumb = ListScrollThumb(m, list.viewRows.size(), in.scroll);
     if (thumb.shown) {
         scene.FillRect(thumb.track, palette::border, 0.4f);
-        scene.FillRoundRect({thumb.thumb.left, thumb.thumb.top + 1, thumb.thumb.right, thumb.thumb.bottom - 1},
-                            m.Px(3), palette::thumb);
+        scene.FillRoundRect({thumb.thumb.left, thumb.thumb.top + 1, thumb.thumb.right, thumb.thumb.bottom - 1}, m.Px(3),
+                            palette::thumb);
     }
     scene.PopClip();
 }

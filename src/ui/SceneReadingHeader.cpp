@@ -32,8 +32,8 @@ void AddReadingHeader(const MainSceneInput& input, MainScene& out)
     y += m.Px(30);
     scene.Text({x, y, pane.right - m.Px(180), y + m.Px(20)}, Utf8ToUtf16(message.from), SceneFont::bodyStrong,
                palette::accent);
-    scene.Text({pane.right - m.Px(170), y + m.Px(2), pane.right - m.Px(16), y + m.Px(20)},
-               FormatListDate(message.date), SceneFont::small, palette::secondaryText);
+    scene.Text({pane.right - m.Px(170), y + m.Px(2), pane.right - m.Px(16), y + m.Px(20)}, FormatListDate(message.date),
+               SceneFont::small, palette::secondaryText);
     y += m.Px(21);
     scene.Text({x, y, pane.right - m.Px(16), y + m.Px(18)}, u"to " + Utf8ToUtf16(message.to), SceneFont::small,
                palette::secondaryText);

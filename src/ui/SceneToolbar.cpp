@@ -23,9 +23,9 @@ void AddToolbar(const MainSceneInput& input, MainScene& out)
         const bool hovered = enabled && button.id == input.hoverButton;
         if (hovered)
             scene.FillRoundRect(r, m.Px(5), palette::hover);
-        const uint32_t colour = !enabled                                         ? palette::secondaryText
+        const uint32_t colour = !enabled                                ? palette::secondaryText
                                 : hovered && button.id == kDeleteButton ? palette::destructive
-                                                                                 : palette::primaryText;
+                                                                        : palette::primaryText;
         const float iconX = out.toolbar.compact ? (r.left + r.right) / 2 : r.left + m.Px(16);
         ToolbarIcon(scene, button.id, iconX, m.Px(24), colour, m.scale);
         if (!out.toolbar.compact)
@@ -44,8 +44,8 @@ void AddToolbar(const MainSceneInput& input, MainScene& out)
     const uint32_t glass = input.filterFocused ? palette::accent : palette::secondaryText;
     const Point centre{box.left + m.Px(15), (box.top + box.bottom) / 2 - m.Px(1.5f)};
     scene.StrokeCircle(centre, m.Px(4.5f), glass, 1.6f);
-    scene.Line({centre.x + m.Px(3.4f), centre.y + m.Px(3.4f)}, {centre.x + m.Px(7.2f), centre.y + m.Px(7.2f)},
-               glass, 1.9f);
+    scene.Line({centre.x + m.Px(3.4f), centre.y + m.Px(3.4f)}, {centre.x + m.Px(7.2f), centre.y + m.Px(7.2f)}, glass,
+               1.9f);
 }
 
 } // namespace postern::scene

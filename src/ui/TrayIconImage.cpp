@@ -6,7 +6,10 @@ namespace postern {
 
 namespace {
 
-constexpr uint32_t Opaque(uint32_t rgb) { return 0xFF000000u | rgb; }
+constexpr uint32_t Opaque(uint32_t rgb)
+{
+    return 0xFF000000u | rgb;
+}
 
 // Distance outside the straight part of the square along one axis.
 int CornerOffset(int v, int size, int r)

@@ -113,19 +113,23 @@ ToolbarLayout LayoutToolbar(const WindowMetrics& m, const Rect& filterBox)
     const float start = m.Px(150);
     const float limit = (filterBox.IsEmpty() ? m.width : filterBox.left) - m.Px(12);
     float full = 0;
-    for (const ToolbarButtonSpec& spec : kToolbarButtons)
-        full += m.Px(8.8f * static_cast<float>(spec.label.size()) + 40 + 4);
+    // A labelled button is as wide as its label's estimate plus room for the icon.
+    auto labelledWidth = [&m](const ToolbarCommand& command) {
+        return m.Px(8.8f * static_cast<float>(command.label.size()) + 40);
+    };
+    for (const ToolbarCommand& command : kToolbarButtons)
+        full += labelledWidth(command) + m.Px(4);
     layout.compact = start + full > limit;
     layout.clip = ClipToClient(m, {start - m.Px(4), 0, limit + m.Px(2), m.Px(kToolbarHeight)});
 
     float x = start;
-    for (const ToolbarButtonSpec& spec : kToolbarButtons) {
-        const float width = layout.compact ? m.Px(40) : m.Px(8.8f * static_cast<float>(spec.label.size()) + 40);
+    for (const ToolbarCommand& command : kToolbarButtons) {
+        const float width = layout.compact ? m.Px(40) : labelledWidth(command);
         const Rect rect{x, m.Px(8), x + width, m.Px(40)};
         x += width + m.Px(4);
         if (rect.right > layout.clip.right || rect.bottom > layout.clip.bottom)
             break; // this one and the rest are under the filter box or off the window
-        layout.buttons.push_back({spec.id, spec.label, spec.needsMessage, rect});
+        layout.buttons.push_back({command.id, command.label, command.needsMessage, rect});
     }
     return layout;
 }

@@ -60,12 +60,12 @@ struct FilterBoxPlace {
 [[nodiscard]] FilterBoxPlace PlaceFilterBox(const WindowMetrics& m);
 
 // The toolbar's buttons, left to right.
-struct ToolbarButtonSpec {
+struct ToolbarCommand {
     int32_t id;
     std::u16string_view label;
     bool needsMessage;
 };
-inline constexpr ToolbarButtonSpec kToolbarButtons[] = {
+inline constexpr ToolbarCommand kToolbarButtons[] = {
     {1, u"Compose", false}, {2, u"Reply", true},  {3, u"Reply all", true},
     {4, u"Forward", true},  {5, u"Delete", true}, {6, u"Refresh", false},
 };

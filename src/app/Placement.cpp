@@ -23,21 +23,6 @@ bool Span(int32_t from, int32_t to, int32_t& size)
 
 } // namespace
 
-float ClampRailWidth(float width)
-{
-    // NaN fails every comparison and would pass std::clamp unchanged.
-    if (std::isnan(width))
-        return kDefaultRailWidth;
-    return std::clamp(width, kMinRailWidth, kMaxRailWidth);
-}
-
-float ClampListWidth(float width)
-{
-    if (std::isnan(width))
-        return kDefaultListWidth;
-    return std::clamp(width, kMinListWidth, kMaxListWidth);
-}
-
 PaneWidths InitialPaneWidths(const AppSettings& settings)
 {
     PaneWidths panes;

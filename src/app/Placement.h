@@ -3,6 +3,7 @@
 #pragma once
 
 #include "account/Settings.h"
+#include "ui/MainLayout.h"
 
 #include <cstdint>
 
@@ -10,13 +11,6 @@ namespace postern {
 
 inline constexpr int32_t kDefaultWindowWidth = 1280;
 inline constexpr int32_t kDefaultWindowHeight = 840;
-
-inline constexpr float kDefaultRailWidth = 230.0f;
-inline constexpr float kMinRailWidth = 150.0f;
-inline constexpr float kMaxRailWidth = 420.0f;
-inline constexpr float kDefaultListWidth = 360.0f;
-inline constexpr float kMinListWidth = 250.0f;
-inline constexpr float kMaxListWidth = 720.0f;
 
 // Screen pixels; right and bottom are exclusive.
 struct ScreenRect {
@@ -38,9 +32,6 @@ struct PaneWidths {
     float rail = kDefaultRailWidth;
     float list = kDefaultListWidth;
 };
-
-[[nodiscard]] float ClampRailWidth(float width);
-[[nodiscard]] float ClampListWidth(float width);
 
 // The stored widths where there are any, each clamped to its range.
 [[nodiscard]] PaneWidths InitialPaneWidths(const AppSettings& settings);

@@ -21,6 +21,7 @@
 #include "app/MailCaches.h"
 #include "app/MailWorker.h"
 #include "app/Placement.h"
+#include "app/PointerInput.h"
 #include "app/RailModel.h"
 #include "app/ResultRecords.h"
 #include "app/UiPort.h"
@@ -117,8 +118,8 @@ public:
     void AccountEdited(size_t account);
     // Removes the account from the settings file, renumbering what refers to
     // accounts by position (locks, the last selection). The program restarts
-    // afterwards; false (with the reason) when the file could not be saved,
-    // and then nothing changed on disk.
+    // afterwards; false (with the reason) when the file could not be saved
+    // or a message is still being sent, and then nothing changed on disk.
     [[nodiscard]] bool RemoveAccount(size_t account, std::string& error);
 
     // Detection and sign-in for the account dialog, off the UI thread (after
@@ -140,8 +141,42 @@ public:
     // A record from the worker, a watcher or the UI thread itself; it is
     // freed when this returns.
     void HandleRecord(std::unique_ptr<ResultRecord> record);
-    void SetHoverFolder(int32_t item) { rail_.SetHover(item); }
-    void SetHoverRow(int32_t row) { hoverRow_ = row; }
+
+    // --- pointer and keyboard (PosternAppPointer.cpp) ---------------------
+    // Client pixels. The window gives itself the keyboard focus before a
+    // press and does what the reply asks (capture, cursor, a command of its
+    // own, the save dialog).
+    [[nodiscard]] PointerReply OnButtonDown(float x, float y, ClickModifiers modifiers);
+    [[nodiscard]] PointerReply OnButtonUp();
+    // `leftDown`: whether the left button is still held; a release outside
+    // the window may never be reported.
+    [[nodiscard]] PointerReply OnMouseMove(float x, float y, bool leftDown);
+    void OnDoubleClick(float x, float y, const MeasureLabel& measure);
+    void OnRightButtonDown(float x, float y);
+    // A wheel turn of `delta` (120 a notch) with the pointer at client x, y.
+    void OnWheel(float x, float y, float delta);
+    void OnMouseLeave();
+    [[nodiscard]] PointerCursor CursorAt(float x, float y) const;
+    // The press going on ends without effect: the window lost the capture,
+    // or Esc was pressed. True when there was one (the window releases the
+    // capture then).
+    bool CancelPress();
+    [[nodiscard]] const PointerPress& Press() const { return press_; }
+    void OnListKey(ListKey key);
+    [[nodiscard]] int32_t HoverRow() const { return hoverRow_; }
+    [[nodiscard]] int32_t HoverButton() const { return hoverButton_; }
+
+    // --- commands (PosternAppCommands.cpp) --------------------------------
+    // Runs a command the engine carries out itself; false for the ones that
+    // are the window's (dialogs, compose windows, exit) or unknown.
+    bool RunCommand(int id);
+    // The menu a right click at client x, y opens; the keyboard's menu key
+    // opens the row menu at the current row.
+    [[nodiscard]] ContextMenuRequest ContextMenuAt(float x, float y) const;
+    [[nodiscard]] ContextMenuRequest KeyboardContextMenu() const;
+    // A command chosen from that menu, on the folder or row it was opened
+    // on, wherever that is now; nothing when it is gone.
+    void RunContextCommand(const ContextMenuRequest& menu, int id);
 
     // --- painting (PosternAppPaint.cpp) ---------------------------------
     // The geometry the panes are laid out with now.
@@ -170,16 +205,22 @@ public:
     void CopySubject(int32_t row);
     // The name the save dialog offers for attachment `index` of the shown
     // message (made safe for a file system); empty when there is none.
-    [[nodiscard]] std::u16string AttachmentFileName(size_t index) const;
+    [[nodiscard]] std::u16string AttachmentFileName(const AttachmentRef& attachment) const;
     // Writes the attachment where the user chose and says so in the status.
-    void SaveAttachmentTo(size_t index, const std::filesystem::path& path);
+    void SaveAttachmentTo(const AttachmentRef& attachment, const std::filesystem::path& path);
+    // Attachment `part` of the message in the reading pane.
+    [[nodiscard]] AttachmentRef ShownAttachment(size_t part) const;
 
     // Grouping into conversations on or off; the shown message stays.
     void SetConversationMode(bool on);
+    [[nodiscard]] bool ConversationMode() const { return list_.conversationMode; }
 
     // --- search -------------------------------------------------------------
     void FilterChanged(std::u16string_view text);
     void StartGlobalSearch();
+
+    // The status line says this until the list has news.
+    void ShowStatus(std::u16string text);
 
     // --- state ------------------------------------------------------------
     [[nodiscard]] const AppSettings& Settings() const { return settings_; }
@@ -231,7 +272,6 @@ private:
     void SaveWindowPlacement(const std::optional<WindowPlacementState>& placement);
     void SaveSettingsFile();
     void AddNewAccounts();
-    void ShowStatus(std::u16string text);
     void GrowAccountState(size_t count);
     std::filesystem::path DataFile(const char* name) const;
     [[nodiscard]] uint64_t NowMs() const;
@@ -278,6 +318,9 @@ private:
     void SaveLocks();
     void StartRemoval(int32_t firstIndex, size_t count);
     void StepRemoval();
+    // The attachment's message, wherever it still is: the reading pane or
+    // the body cache.
+    [[nodiscard]] const ParsedMessage* AttachmentMessage(const AttachmentRef& attachment) const;
 
     // accounts, watchers and sending (PosternAppAccounts.cpp)
     void QueueSend(SendRequestRecord& request);
@@ -292,6 +335,13 @@ private:
     // painting (PosternAppPaint.cpp)
     // Keeps both scroll offsets within what the panes can show.
     void ClampScroll();
+
+    // pointer (PosternAppPointer.cpp)
+    void PressRow(float x, float y, int32_t row, ClickModifiers modifiers, PointerReply& reply);
+    bool PressRail(float x, float y, PointerReply& reply);
+    void DragTo(float x, float y, PointerReply& reply);
+    void Hover(float x, float y);
+    void SavePaneWidths();
 
     std::filesystem::path settingsPath_;
     EngineOptions options_;
@@ -328,6 +378,8 @@ private:
     // grow sooner (a folder list arriving for any account grows them).
     size_t accountsStarted_ = 0;
     uint32_t searchGeneration_ = 0;
+    // Sends queued or running; the worker's jobs count themselves out.
+    std::shared_ptr<std::atomic<int>> sendsUnderWay_ = std::make_shared<std::atomic<int>>(0);
     bool searchDone_ = false;
     std::vector<SearchHit> searchHits_;
 
@@ -336,6 +388,7 @@ private:
     float listScroll_ = 0; // pixels
     float railScroll_ = 0; // pixels
     int32_t hoverButton_ = -1;
+    PointerPress press_;
     std::vector<ToolbarButton> paintedButtons_;
     std::vector<AttachmentChip> paintedChips_;
 

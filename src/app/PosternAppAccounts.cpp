@@ -62,6 +62,12 @@ bool PosternApp::RemoveAccount(size_t account, std::string& error)
         error = "There is no such account.";
         return false;
     }
+    // The restart drops what is still queued: a message must not be lost
+    // or sent half.
+    if (sendsUnderWay_->load() > 0) {
+        error = "A message is still being sent. Remove the account once it has gone.";
+        return false;
+    }
     AppSettings updated = settings_;
     updated.accounts.erase(updated.accounts.begin() + static_cast<std::ptrdiff_t>(account));
     // Everything that names accounts by their position moves with them.
@@ -181,7 +187,11 @@ void PosternApp::QueueSend(SendRequestRecord& request)
     auto job = std::make_shared<SendRequestRecord>();
     job->composeWindow = request.composeWindow;
     job->request = std::move(request.request);
-    lanes_.Normal([job](MailWorker& worker) { worker.WSend(*job); });
+    sendsUnderWay_->fetch_add(1);
+    lanes_.Normal([job, underWay = sendsUnderWay_](MailWorker& worker) {
+        worker.WSend(*job);
+        underWay->fetch_sub(1);
+    });
 }
 
 } // namespace postern

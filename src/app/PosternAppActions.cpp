@@ -419,19 +419,40 @@ void PosternApp::CopySubject(int32_t row)
         ShowStatus(u"Subject copied.");
 }
 
-std::u16string PosternApp::AttachmentFileName(size_t index) const
+AttachmentRef PosternApp::ShownAttachment(size_t part) const
 {
-    if (!shownReady_ || index >= shownMessage_.parts.size())
-        return {};
-    return SafeAttachmentFileName(Utf8ToUtf16(shownMessage_.parts[index].filename));
+    return {shownAccount_, shownMailbox_, shownUid_, part};
 }
 
-void PosternApp::SaveAttachmentTo(size_t index, const std::filesystem::path& path)
+const ParsedMessage* PosternApp::AttachmentMessage(const AttachmentRef& attachment) const
 {
-    if (!shownReady_ || index >= shownMessage_.parts.size())
+    if (shownReady_ && shownAccount_ == attachment.account && shownMailbox_ == attachment.mailbox
+        && shownUid_ == attachment.uid)
+        return &shownMessage_;
+    if (attachment.account < 0)
+        return nullptr;
+    return caches_.FindBody(static_cast<uint32_t>(attachment.account), attachment.mailbox, attachment.uid);
+}
+
+std::u16string PosternApp::AttachmentFileName(const AttachmentRef& attachment) const
+{
+    const ParsedMessage* message = AttachmentMessage(attachment);
+    if (!message || attachment.part >= message->parts.size())
+        return {};
+    return SafeAttachmentFileName(Utf8ToUtf16(message->parts[attachment.part].filename));
+}
+
+void PosternApp::SaveAttachmentTo(const AttachmentRef& attachment, const std::filesystem::path& path)
+{
+    // The save dialog is modal, but records keep arriving: the message may
+    // have left the reading pane, or the cache, while it was open.
+    const ParsedMessage* message = AttachmentMessage(attachment);
+    if (!message || attachment.part >= message->parts.size()) {
+        ShowStatus(u"The message is no longer open; nothing was saved.");
         return;
+    }
     std::string error;
-    if (WriteAttachmentFile(path, shownMessage_.parts[index].data, error))
+    if (WriteAttachmentFile(path, message->parts[attachment.part].data, error))
         ShowStatus(u"Saved " + path.u16string());
     else
         ShowStatus(u"Could not write file.");

@@ -131,8 +131,7 @@ void PosternApp::SelectFolder(int32_t index, bool background)
     if (changed) {
         SelectOnly(list_, -1);
         list_.anchorRow = -1;
-        if (ui_)
-            ui_->ScrollToRow(-1);
+        listScroll_ = 0;
         EmptyReadingPane();
         ++loadGeneration_;
     }

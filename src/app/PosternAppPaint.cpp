@@ -3,6 +3,7 @@
 #include "app/PosternApp.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace postern {
 
@@ -27,6 +28,11 @@ WindowMetrics PosternApp::Metrics() const
 void PosternApp::ClampScroll()
 {
     const WindowMetrics m = Metrics();
+    // A scroll offset that is not a number would pass every clamp.
+    if (!std::isfinite(listScroll_))
+        listScroll_ = 0;
+    if (!std::isfinite(railScroll_))
+        railScroll_ = 0;
     listScroll_ = std::clamp(listScroll_, 0.0f, MaxListScroll(m, list_.viewRows.size()));
     railScroll_ = std::clamp(railScroll_, 0.0f, MaxRailScroll(m, RailContentHeight(rail_.Items(), scale_)));
 }
@@ -62,6 +68,10 @@ MainScene PosternApp::BuildScene(bool filterFocused)
     input.list.folderSelected = current != nullptr;
     input.list.unifiedSelected = current != nullptr && current->unified;
     input.status = list_.statusText;
+    input.dragging = press_.dragging;
+    input.dragPoint = press_.point;
+    input.dragCount = std::max<size_t>(1, list_.selectedRows.size());
+    input.rail.dropTarget = press_.dropTarget;
 
     MainScene frame = BuildMainScene(input);
     paintedButtons_ = frame.toolbar.buttons;

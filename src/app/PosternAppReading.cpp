@@ -59,8 +59,8 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
     shownAccount_ = static_cast<int32_t>(shown.account);
     shownMailbox_ = mailbox;
     shownReady_ = false;
-    if (ui_)
-        ui_->ScrollToRow(row);
+    listScroll_ = ScrollIntoView(Metrics(), listScroll_, row);
+    ClampScroll();
 
     settings_.lastSelAccount = static_cast<int32_t>(shown.account);
     settings_.lastSelFolder = mailbox;

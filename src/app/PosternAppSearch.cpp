@@ -20,10 +20,9 @@ void PosternApp::FilterChanged(std::u16string_view text)
         searchHits_.clear();
         EmptyReadingPane();
     }
-    if (ui_) {
-        ui_->ScrollToRow(-1);
+    listScroll_ = 0;
+    if (ui_)
         ui_->Repaint();
-    }
 }
 
 void PosternApp::StartGlobalSearch()

@@ -1,6 +1,7 @@
 #include "app/RailModel.h"
 
 #include "app/RailTree.h"
+#include "ui/MainLayout.h"
 #include "platform/AsciiText.h"
 
 #include <algorithm>
@@ -79,8 +80,18 @@ void RailModel::ReplaceAccount(int32_t account, std::string_view accountName, co
     const RailIdentity current = IdentityAt(items_, current_);
     const RailIdentity hover = IdentityAt(items_, hover_);
 
+    // A refresh keeps what the user folded.
+    std::vector<std::string> folded;
+    for (const RailItem& item : items_) {
+        if (item.account == account && !item.expanded)
+            folded.push_back(item.path);
+    }
     std::erase_if(items_, [&](const RailItem& item) { return item.account == account; });
     std::vector<RailItem> added = AccountRailItems(account, accountName, folders);
+    for (RailItem& item : added) {
+        if (std::find(folded.begin(), folded.end(), item.path) != folded.end())
+            item.expanded = false;
+    }
     items_.insert(items_.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
     inboxName_[static_cast<size_t>(account)] = InboxNameOf(folders);
 
@@ -89,6 +100,18 @@ void RailModel::ReplaceAccount(int32_t account, std::string_view accountName, co
 
     current_ = FindIdentity(items_, current);
     hover_ = FindIdentity(items_, hover);
+}
+
+void RailModel::ToggleExpanded(int32_t index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= items_.size())
+        return;
+    RailItem& item = items_[static_cast<size_t>(index)];
+    item.expanded = !item.expanded;
+    // A line that folding hid can be neither hovered nor hit.
+    const std::vector<bool> shown = ShownRailItems(items_);
+    if (hover_ >= 0 && static_cast<size_t>(hover_) < shown.size() && !shown[static_cast<size_t>(hover_)])
+        hover_ = -1;
 }
 
 bool RailModel::SyncLockedItem(bool anyLocked)

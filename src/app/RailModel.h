@@ -43,6 +43,8 @@ public:
     // and hovered lines stay on what they named (-1 when it is gone).
     void ReplaceAccount(int32_t account, std::string_view accountName, const std::vector<FolderInfo>& folders,
                         size_t accountCount);
+    // Folds or unfolds an account header or a folder with children.
+    void ToggleExpanded(int32_t index);
     // "Locked" is present exactly while something is locked. True when the
     // line that went away was the current one.
     bool SyncLockedItem(bool anyLocked);

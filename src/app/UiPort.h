@@ -39,10 +39,6 @@ public:
     // empty page.
     virtual void ShowPage(std::u16string page) = 0;
 
-    // UI thread. The message list scrolls so that the row is visible; -1
-    // scrolls to the top.
-    virtual void ScrollToRow(int32_t row) = 0;
-
     // UI thread. Starts (or restarts) one of the window's timers.
     virtual void StartTimer(unsigned timerId, unsigned periodMs) = 0;
 

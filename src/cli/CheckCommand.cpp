@@ -35,7 +35,6 @@ public:
     void PostDialogResult(uint64_t, std::unique_ptr<ResultRecord>) override {}
     void Repaint() override {}
     void ShowPage(std::u16string) override {}
-    void ScrollToRow(int32_t) override {}
     void StartTimer(unsigned, unsigned) override {}
     bool SetClipboardText(const std::u16string&) override { return false; }
     void ShowTray(bool, const std::u16string&) override {}

@@ -68,6 +68,20 @@ std::u16string FilterBox::Text() const
     return {text.begin(), text.end()};
 }
 
+void FilterBox::FocusAndSelectAll()
+{
+    if (!edit_)
+        return;
+    SetFocus(edit_);
+    SendMessageW(edit_, EM_SETSEL, 0, -1);
+}
+
+void FilterBox::Clear()
+{
+    if (edit_ && GetWindowTextLengthW(edit_) > 0)
+        SetWindowTextW(edit_, L"");
+}
+
 HBRUSH FilterBox::Colours(HDC dc) const
 {
     SetTextColor(dc, kTextColour);
@@ -103,10 +117,21 @@ LRESULT CALLBACK FilterBox::SubclassProc(HWND window, UINT message, WPARAM wPara
             PostMessageW(box->parent_, kGlobalSearchMessage, 0, 0);
             return 0;
         }
+        if (GetKeyState(VK_CONTROL) < 0 && (wParam == 'F' || wParam == 'K')) {
+            SendMessageW(window, EM_SETSEL, 0, -1);
+            return 0;
+        }
+        // The window's shortcuts work while typing a filter, too.
+        if (wParam == VK_F5 || (GetKeyState(VK_CONTROL) < 0 && (wParam == 'N' || wParam == 'R'))) {
+            SendMessageW(box->parent_, WM_KEYDOWN, wParam, lParam);
+            return 0;
+        }
         break;
     case WM_CHAR:
-        if (wParam == VK_ESCAPE || wParam == VK_RETURN)
-            return 0; // no beep, no character
+        // No beep and no character for the keys handled above.
+        if (wParam == VK_ESCAPE || wParam == VK_RETURN || wParam == 0x06 || wParam == 0x0B || wParam == 0x0E
+            || wParam == 0x12)
+            return 0;
         break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -33,6 +33,10 @@ public:
     [[nodiscard]] HWND Handle() const { return edit_; }
     [[nodiscard]] bool HasFocus() const { return edit_ && GetFocus() == edit_; }
     [[nodiscard]] std::u16string Text() const;
+    // Ctrl+F and Ctrl+K: the keyboard goes to the box with its text selected.
+    void FocusAndSelectAll();
+    // Empties the box; its change notice finds the filter already gone.
+    void Clear();
 
     // WM_CTLCOLOREDIT for the box: its colours, and the brush to return.
     [[nodiscard]] HBRUSH Colours(HDC dc) const;

@@ -1,10 +1,19 @@
 #include "shell/MainWindow.h"
 
+#include "platform/Charset.h"
 #include "shell/WindowPlacement.h"
 #include "shell/WindowTheme.h"
 
+#include <cderr.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace postern::shell {
 
@@ -17,6 +26,65 @@ constexpr int kIconResource = 1;
 // taskbar exists), it is offered again this often.
 constexpr unsigned kTrayRetryTimer = 7;
 constexpr unsigned kTrayRetryTimerMs = 2000;
+
+constexpr wchar_t kAboutTitle[] = L"About Postern";
+constexpr wchar_t kAboutText[] = L"Postern 0.1 by Halvorsoft\n"
+                                 L"A native mail client for Windows.\n\n"
+                                 L"Built on the Windows API, Direct2D and Schannel.";
+
+Key KeyOf(WPARAM key)
+{
+    switch (key) {
+    case VK_UP:
+        return Key::up;
+    case VK_DOWN:
+        return Key::down;
+    case VK_PRIOR:
+        return Key::pageUp;
+    case VK_NEXT:
+        return Key::pageDown;
+    case VK_HOME:
+        return Key::home;
+    case VK_END:
+        return Key::end;
+    case VK_DELETE:
+        return Key::del;
+    case VK_F5:
+        return Key::f5;
+    case 'F':
+        return Key::letterF;
+    case 'K':
+        return Key::letterK;
+    case 'N':
+        return Key::letterN;
+    case 'R':
+        return Key::letterR;
+    default:
+        return Key::other;
+    }
+}
+
+std::wstring Wide(std::u16string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
+// This program's own path, however long.
+std::wstring ModulePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+    return {};
+}
 
 SizeChange SizeChangeOf(WPARAM kind)
 {
@@ -56,6 +124,10 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
     app_.SetScale(scale);
     (void)surface_.SetScale(scale, error); // without formats the window shows no text, but works
     UseDarkMenus();
+    if (menuBar_.Create(Handle(), scale)) {
+        RebuildAccountsMenu();
+        menuBar_.SetConversationsChecked(app_.ConversationMode());
+    }
     (void)filterBox_.Create(Handle(), instance, scale);
     if (!tray_.Create(Handle()) || !tray_.Added())
         SetTimer(Handle(), kTrayRetryTimer, kTrayRetryTimerMs, nullptr);
@@ -79,6 +151,7 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
     // Whatever the worker posted before its port closed and nobody took.
     FreeQueuedRecords(nullptr);
     surface_.Release();
+    RestartIfAsked();
     return exitCode;
 }
 
@@ -154,6 +227,66 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         OnCommand(wParam, lParam);
         return 0;
+    case WM_LBUTTONDOWN:
+        SetFocus(Handle()); // out of the filter box: the keys go to the list
+        Apply(app_.OnButtonDown(static_cast<float>(GET_X_LPARAM(lParam)), static_cast<float>(GET_Y_LPARAM(lParam)),
+                                {(wParam & MK_CONTROL) != 0, (wParam & MK_SHIFT) != 0}));
+        return 0;
+    case WM_LBUTTONUP:
+        Apply(app_.OnButtonUp());
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        app_.OnDoubleClick(static_cast<float>(GET_X_LPARAM(lParam)), static_cast<float>(GET_Y_LPARAM(lParam)),
+                           [this](std::u16string_view label, bool header) {
+                               return surface_.MeasureText(label, header ? SceneFont::small : SceneFont::body);
+                           });
+        return 0;
+    case WM_RBUTTONDOWN:
+        SetFocus(Handle());
+        app_.OnRightButtonDown(static_cast<float>(GET_X_LPARAM(lParam)), static_cast<float>(GET_Y_LPARAM(lParam)));
+        return 0;
+    case WM_MOUSEMOVE:
+        if (!trackingLeave_) {
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+            trackingLeave_ = TrackMouseEvent(&track) != FALSE;
+        }
+        Apply(app_.OnMouseMove(static_cast<float>(GET_X_LPARAM(lParam)), static_cast<float>(GET_Y_LPARAM(lParam)),
+                               (wParam & MK_LBUTTON) != 0));
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        app_.OnMouseLeave();
+        return 0;
+    case WM_MOUSEWHEEL: {
+        POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(Handle(), &point);
+        app_.OnWheel(static_cast<float>(point.x), static_cast<float>(point.y),
+                     static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)));
+        return 0;
+    }
+    case WM_SETCURSOR: {
+        LRESULT result = 0;
+        OnSetCursor(lParam, result);
+        if (result)
+            return result;
+        break;
+    }
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse (a menu, a message box, Alt+Tab):
+        // whatever was being dragged is dropped nowhere.
+        if (reinterpret_cast<HWND>(lParam) != Handle())
+            (void)app_.CancelPress();
+        return 0;
+    case WM_CANCELMODE:
+        if (app_.CancelPress())
+            ReleaseCapture();
+        break;
+    case WM_KEYDOWN:
+        OnKeyDown(wParam);
+        return 0;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lParam);
+        return 0;
     case kGlobalSearchMessage:
         app_.StartGlobalSearch();
         return 0;
@@ -170,6 +303,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             KillTimer(Handle(), wParam);
         return 0;
     default:
+        if (LRESULT result = 0; menuBar_.HandleMessage(message, wParam, lParam, result))
+            return result;
         if (message != 0 && message == tray_.TaskbarCreatedMessage()) {
             if (!tray_.Restore())
                 SetTimer(Handle(), kTrayRetryTimer, kTrayRetryTimerMs, nullptr);
@@ -219,6 +354,7 @@ void MainWindow::OnDpiChanged(WPARAM dpi, const RECT& suggested)
     std::string error;
     (void)surface_.SetScale(scale, error); // the old formats stay when new ones cannot be made
     filterBox_.SetScale(scale);
+    menuBar_.SetScale(scale);
     // Moving the window sends WM_SIZE, which lays the panes out again.
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -242,15 +378,185 @@ void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam)
             app_.FilterChanged(filterBox_.Text());
         return;
     }
+    RunCommand(static_cast<int>(id));
+}
+
+void MainWindow::RunCommand(int id)
+{
+    if (const std::optional<AccountCommand> account = AccountCommandOf(id)) {
+        if (account->action == AccountAction::remove)
+            RemoveAccount(account->account);
+        return;
+    }
     switch (id) {
-    case kCommandOpen:
+    case command::trayOpen:
         BringBack();
-        break;
-    case kCommandExit:
+        return;
+    case command::exit:
+    case command::trayExit:
         DestroyWindow(Handle());
-        break;
+        return;
+    case command::about:
+        ShowAbout();
+        return;
     default:
         break;
+    }
+    if (app_.RunCommand(id) && id == command::conversations)
+        menuBar_.SetConversationsChecked(app_.ConversationMode());
+}
+
+void MainWindow::OnKeyDown(WPARAM key)
+{
+    if (key == VK_ESCAPE) {
+        if (app_.CancelPress())
+            ReleaseCapture();
+        return;
+    }
+    const KeyAction action = ActionForKey(KeyOf(key), GetKeyState(VK_CONTROL) < 0);
+    switch (action.kind) {
+    case KeyAction::Kind::listKey:
+        app_.OnListKey(action.listKey);
+        break;
+    case KeyAction::Kind::command:
+        RunCommand(action.command);
+        break;
+    case KeyAction::Kind::focusFilter:
+        filterBox_.FocusAndSelectAll();
+        break;
+    case KeyAction::Kind::none:
+        break;
+    }
+}
+
+void MainWindow::OnContextMenu(LPARAM screenPoint)
+{
+    const int x = GET_X_LPARAM(screenPoint);
+    const int y = GET_Y_LPARAM(screenPoint);
+    ContextMenuRequest menu;
+    if (x == -1 && y == -1) {
+        menu = app_.KeyboardContextMenu();
+    } else {
+        POINT client{x, y};
+        ScreenToClient(Handle(), &client);
+        menu = app_.ContextMenuAt(static_cast<float>(client.x), static_cast<float>(client.y));
+    }
+    if (menu.target == ContextMenuRequest::Target::none)
+        return;
+    POINT at{static_cast<LONG>(menu.at.x), static_cast<LONG>(menu.at.y)};
+    ClientToScreen(Handle(), &at);
+    const int chosen = TrackEntries(Handle(), menu.entries, at);
+    if (chosen != 0 && IsWindow(Handle()))
+        app_.RunContextCommand(menu, chosen);
+}
+
+void MainWindow::Apply(const PointerReply& reply)
+{
+    if (reply.capture == PointerCapture::take)
+        SetCapture(Handle());
+    else if (reply.capture == PointerCapture::release && GetCapture() == Handle())
+        ReleaseCapture();
+    if (reply.cursor)
+        SetCursor(LoadCursorW(nullptr, *reply.cursor == PointerCursor::no ? IDC_NO : IDC_ARROW));
+    if (reply.clearFilterBox)
+        filterBox_.Clear();
+    if (reply.command != 0)
+        RunCommand(reply.command);
+    if (reply.saveAttachment)
+        SaveAttachment(*reply.saveAttachment);
+}
+
+void MainWindow::OnSetCursor(LPARAM hitTest, LRESULT& result)
+{
+    if (LOWORD(hitTest) != HTCLIENT)
+        return;
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(Handle(), &point);
+    const PointerCursor cursor = app_.CursorAt(static_cast<float>(point.x), static_cast<float>(point.y));
+    if (cursor == PointerCursor::standard)
+        return;
+    const wchar_t* shape = cursor == PointerCursor::sizeWestEast ? IDC_SIZEWE
+                           : cursor == PointerCursor::no         ? IDC_NO
+                                                                 : IDC_ARROW;
+    SetCursor(LoadCursorW(nullptr, shape));
+    result = TRUE;
+}
+
+void MainWindow::SaveAttachment(const AttachmentRef& attachment)
+{
+    std::wstring name = Wide(app_.AttachmentFileName(attachment));
+    if (name.empty())
+        name = L"attachment.bin";
+    // Room for the longest path the file system takes; a longer choice is
+    // refused by the dialog rather than cut into another name.
+    std::vector<wchar_t> path(32768, L'\0');
+    name.copy(path.data(), std::min(name.size(), path.size() - 1));
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = L"All files\0*\0";
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    const HWND self = Handle();
+    const BOOL chosen = GetSaveFileNameW(&dialog);
+    if (!IsWindow(self))
+        return;
+    if (!chosen) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            app_.ShowStatus(u"That path is too long; the attachment was not saved.");
+        return;
+    }
+    const std::wstring chosenPath(path.data());
+    app_.SaveAttachmentTo(attachment, std::filesystem::path(chosenPath));
+}
+
+void MainWindow::ShowAbout()
+{
+    MessageBoxW(Handle(), kAboutText, kAboutTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void MainWindow::RemoveAccount(size_t account)
+{
+    const AppSettings& settings = app_.Settings();
+    if (account >= settings.accounts.size())
+        return;
+    const std::wstring name = Wide(Utf8ToUtf16(settings.accounts[account].name));
+    const std::wstring question =
+        L"Remove account \"" + name + L"\"?\n\nPostern will restart to apply the change.";
+    const HWND self = Handle();
+    const int answer = MessageBoxW(self, question.c_str(), L"Postern", MB_YESNO | MB_ICONEXCLAMATION);
+    if (!IsWindow(self) || answer != IDYES)
+        return;
+    std::string error;
+    if (!app_.RemoveAccount(account, error)) {
+        const std::wstring text = L"The account was not removed: " + Wide(Utf8ToUtf16(error));
+        MessageBoxW(self, text.c_str(), L"Postern", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    restartAfterExit_ = true;
+    DestroyWindow(self);
+}
+
+void MainWindow::RebuildAccountsMenu()
+{
+    std::vector<std::u16string> names;
+    for (const AccountConfig& account : app_.Settings().accounts)
+        names.push_back(Utf8ToUtf16(account.name));
+    menuBar_.RebuildAccounts(names);
+}
+
+void MainWindow::RestartIfAsked()
+{
+    if (!restartAfterExit_)
+        return;
+    const std::wstring path = ModulePath();
+    const auto launched = reinterpret_cast<INT_PTR>(
+        path.empty() ? nullptr : ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (launched <= 32) {
+        MessageBoxW(nullptr, L"The account was removed, but Postern could not start again. Start Postern to go on.",
+                    L"Postern", MB_OK | MB_ICONEXCLAMATION);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/PosternApp.h"
 #include "shell/FilterBox.h"
+#include "shell/Menus.h"
 #include "shell/RenderSurface.h"
 #include "shell/TrayIcon.h"
 #include "shell/Win32UiPort.h"
@@ -37,6 +38,18 @@ private:
     void OnDpiChanged(WPARAM dpi, const RECT& suggested);
     void OnPaint();
     void OnCommand(WPARAM wParam, LPARAM lParam);
+    void RunCommand(int id);
+    void OnKeyDown(WPARAM key);
+    void OnContextMenu(LPARAM screenPoint);
+    // What a pointer handler asked of the window.
+    void Apply(const PointerReply& reply);
+    void OnSetCursor(LPARAM hitTest, LRESULT& result);
+    void SaveAttachment(const AttachmentRef& attachment);
+    void ShowAbout();
+    void RemoveAccount(size_t account);
+    void RebuildAccountsMenu();
+    // Starts this program again once this process has saved everything.
+    void RestartIfAsked();
     void OnTrayMessage(LPARAM mouseMessage);
     void OnMinMaxInfo(MINMAXINFO& info) const;
     void BringBack();
@@ -49,6 +62,9 @@ private:
     RenderSurface surface_;
     FilterBox filterBox_;
     TrayIcon tray_;
+    MenuBar menuBar_;
+    bool trackingLeave_ = false;
+    bool restartAfterExit_ = false;
     std::unique_ptr<Win32UiPort> port_;
 };
 

@@ -180,6 +180,22 @@ void RenderSurface::Paint(HWND window, HDC dc, const Scene& scene)
     }
 }
 
+float RenderSurface::MeasureText(std::u16string_view text, SceneFont font) const
+{
+    IDWriteTextFormat* format = formats_[static_cast<size_t>(font)].Get();
+    if (!writeFactory_ || !format)
+        return 0;
+    const std::wstring wide(text.begin(), text.end());
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> layout;
+    if (FAILED(writeFactory_->CreateTextLayout(wide.c_str(), static_cast<UINT32>(wide.size()), format, 10000.0f,
+                                               100.0f, &layout)))
+        return 0;
+    DWRITE_TEXT_METRICS metrics{};
+    if (FAILED(layout->GetMetrics(&metrics)))
+        return 0;
+    return metrics.widthIncludingTrailingWhitespace;
+}
+
 void RenderSurface::Release()
 {
     brush_.Reset();

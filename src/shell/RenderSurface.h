@@ -20,6 +20,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace postern::shell {
 
@@ -36,6 +37,10 @@ public:
     // use and again after the device was lost; a lost device asks for
     // another paint.
     void Paint(HWND window, HDC dc, const Scene& scene);
+
+    // The width in pixels of a line of text in one of the formats, trailing
+    // spaces included; 0 when it cannot be measured.
+    [[nodiscard]] float MeasureText(std::u16string_view text, SceneFont font) const;
 
     // Drops the target, the brush, the formats and the factories.
     void Release();

@@ -1,5 +1,7 @@
 #include "shell/TrayIcon.h"
 
+#include "app/Commands.h"
+
 #include "ui/TrayIconImage.h"
 
 #include <shellapi.h>
@@ -115,10 +117,11 @@ void TrayIcon::ShowMenu(bool canCompose) const
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    AppendMenuW(menu, MF_STRING, kCommandOpen, L"Open Postern");
-    AppendMenuW(menu, MF_STRING | (canCompose ? 0u : static_cast<UINT>(MF_GRAYED)), kCommandNewMessage, L"New Message");
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(command::trayOpen), L"Open Postern");
+    AppendMenuW(menu, MF_STRING | (canCompose ? 0u : static_cast<UINT>(MF_GRAYED)), static_cast<UINT_PTR>(command::trayNewMessage),
+                L"New Message");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kCommandExit, L"Exit");
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(command::trayExit), L"Exit");
     POINT cursor{};
     GetCursorPos(&cursor);
     // Without this the menu stays open when the user clicks elsewhere.

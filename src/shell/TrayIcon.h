@@ -12,11 +12,8 @@
 
 namespace postern::shell {
 
-// Window messages and commands of the icon.
+// The window message the icon reports the mouse with.
 inline constexpr UINT kTrayCallbackMessage = WM_APP + 40;
-inline constexpr UINT kCommandOpen = 109;
-inline constexpr UINT kCommandNewMessage = 110;
-inline constexpr UINT kCommandExit = 111;
 
 class TrayIcon {
 public:

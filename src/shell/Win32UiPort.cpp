@@ -83,11 +83,6 @@ void Win32UiPort::ShowPage(std::u16string page)
     page_ = std::move(page);
 }
 
-void Win32UiPort::ScrollToRow(int32_t /*row*/)
-{
-    // The list pane scrolls itself when it is painted next.
-}
-
 void Win32UiPort::StartTimer(unsigned timerId, unsigned periodMs)
 {
     const std::lock_guard<std::mutex> guard(lock_);

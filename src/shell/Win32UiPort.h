@@ -23,7 +23,6 @@ public:
     void PostDialogResult(uint64_t dialog, std::unique_ptr<ResultRecord> record) override;
     void Repaint() override;
     void ShowPage(std::u16string page) override;
-    void ScrollToRow(int32_t row) override;
     void StartTimer(unsigned timerId, unsigned periodMs) override;
     bool SetClipboardText(const std::u16string& text) override;
     void ShowTray(bool unread, const std::u16string& tooltip) override;

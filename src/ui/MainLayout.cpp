@@ -51,6 +51,21 @@ ScrollThumb Thumb(const Rect& pane, float content, float scroll, float minimum)
 
 } // namespace
 
+float ClampRailWidth(float width)
+{
+    // NaN fails every comparison and would pass std::clamp unchanged.
+    if (std::isnan(width))
+        return kDefaultRailWidth;
+    return std::clamp(width, kMinRailWidth, kMaxRailWidth);
+}
+
+float ClampListWidth(float width)
+{
+    if (std::isnan(width))
+        return kDefaultListWidth;
+    return std::clamp(width, kMinListWidth, kMaxListWidth);
+}
+
 Rect ToolbarRect(const WindowMetrics& m)
 {
     return ClipToClient(m, {0, 0, m.width, m.Px(kToolbarHeight)});

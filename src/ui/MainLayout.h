@@ -27,6 +27,14 @@ inline constexpr float kRailTopPadding = 8.0f;
 // click always lands where the thumb is drawn.
 inline constexpr float kListThumbMinimum = 36.0f;
 inline constexpr float kRailThumbMinimum = 30.0f;
+// The panes' widths in units: the default, and the range a splitter or a
+// settings file may set.
+inline constexpr float kDefaultRailWidth = 230.0f;
+inline constexpr float kMinRailWidth = 150.0f;
+inline constexpr float kMaxRailWidth = 420.0f;
+inline constexpr float kDefaultListWidth = 360.0f;
+inline constexpr float kMinListWidth = 250.0f;
+inline constexpr float kMaxListWidth = 720.0f;
 // Below this the panes cannot show a row or a folder name.
 inline constexpr float kMinimumWindowWidth = 640.0f;
 inline constexpr float kMinimumWindowHeight = 400.0f;
@@ -40,6 +48,9 @@ struct WindowMetrics {
 
     [[nodiscard]] float Px(float units) const { return units * scale; }
 };
+
+[[nodiscard]] float ClampRailWidth(float units);
+[[nodiscard]] float ClampListWidth(float units);
 
 [[nodiscard]] Rect ToolbarRect(const WindowMetrics& m);
 [[nodiscard]] Rect RailPaneRect(const WindowMetrics& m);

@@ -48,7 +48,6 @@ public:
 
     void Repaint() override { ++repaints_; }
     void ShowPage(std::u16string page) override { page_ = std::move(page); ++pagesShown_; }
-    void ScrollToRow(int32_t row) override { scrolledTo_ = row; }
     void StartTimer(unsigned timerId, unsigned) override { timers_.push_back(timerId); }
     bool SetClipboardText(const std::u16string& text) override
     {
@@ -96,7 +95,6 @@ public:
     [[nodiscard]] int Repaints() const { return repaints_; }
     [[nodiscard]] const std::u16string& Page() const { return page_; }
     [[nodiscard]] int PagesShown() const { return pagesShown_; }
-    [[nodiscard]] int32_t ScrolledTo() const { return scrolledTo_; }
     [[nodiscard]] const std::vector<unsigned>& Timers() const { return timers_; }
     [[nodiscard]] const std::u16string& Clipboard() const { return clipboard_; }
     [[nodiscard]] bool TrayUnread() const { return trayUnread_; }
@@ -112,7 +110,6 @@ private:
     int repaints_ = 0;
     std::u16string page_;
     int pagesShown_ = 0;
-    int32_t scrolledTo_ = -2;
     std::vector<unsigned> timers_;
     std::u16string clipboard_;
     bool trayUnread_ = false;

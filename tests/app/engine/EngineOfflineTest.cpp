@@ -215,15 +215,15 @@ TEST(EngineOffline, AnAttachmentIsOfferedUnderASafeNameAndWrittenWhereChosen)
     offline.app.HandleRecord(std::move(record));
     ASSERT_TRUE(offline.app.ShownReady());
 
-    const std::u16string offered = offline.app.AttachmentFileName(0);
+    const std::u16string offered = offline.app.AttachmentFileName(offline.app.ShownAttachment(0));
     EXPECT_EQ(offered.find(u'\\'), std::u16string::npos);
     EXPECT_NE(offered.rfind(u"CON.pdf"), 0u);
-    EXPECT_EQ(offline.app.AttachmentFileName(1), u"attachment.bin");
+    EXPECT_EQ(offline.app.AttachmentFileName(offline.app.ShownAttachment(1)), u"attachment.bin");
 
     const auto target = offline.folder.Path() / "saved.pdf";
-    offline.app.SaveAttachmentTo(0, target);
+    offline.app.SaveAttachmentTo(offline.app.ShownAttachment(0), target);
     EXPECT_EQ(offline.app.StatusText(), u"Saved " + target.u16string());
-    offline.app.SaveAttachmentTo(0, offline.folder.Path() / "no-such-folder" / "x.pdf");
+    offline.app.SaveAttachmentTo(offline.app.ShownAttachment(0), offline.folder.Path() / "no-such-folder" / "x.pdf");
     EXPECT_EQ(offline.app.StatusText(), u"Could not write file.");
 }
 

@@ -197,12 +197,17 @@ std::string SerializeSettings(const AppSettings& settings)
         root.Add("lastSel", std::move(lastSel));
     }
 
-    if (settings.windowW >= 1 && settings.windowH >= 1) {
+    // Pane widths are kept even before the window has a saved rectangle: a
+    // user who never moved the window still set them.
+    const bool rect = settings.windowW >= 1 && settings.windowH >= 1;
+    if (rect || settings.railW > 0 || settings.listW > 0) {
         JsonValue window = JsonValue::MakeObject();
-        window.Add("x", JsonValue::MakeNumber(settings.windowX));
-        window.Add("y", JsonValue::MakeNumber(settings.windowY));
-        window.Add("w", JsonValue::MakeNumber(settings.windowW));
-        window.Add("h", JsonValue::MakeNumber(settings.windowH));
+        if (rect) {
+            window.Add("x", JsonValue::MakeNumber(settings.windowX));
+            window.Add("y", JsonValue::MakeNumber(settings.windowY));
+            window.Add("w", JsonValue::MakeNumber(settings.windowW));
+            window.Add("h", JsonValue::MakeNumber(settings.windowH));
+        }
         if (settings.railW > 0)
             window.Add("railW", JsonValue::MakeNumber(settings.railW));
         if (settings.listW > 0)

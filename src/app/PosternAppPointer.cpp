@@ -3,6 +3,7 @@
 // of rows onto a folder; hovering with its prefetches; the wheel; and the
 // list's keys.
 #include "app/PosternApp.h"
+#include "ui/StatusText.h"
 
 #include <algorithm>
 
@@ -308,8 +309,20 @@ void PosternApp::OnRightButtonDown(float x, float y)
     if (!InListRows(m, x, y))
         return;
     const int32_t row = RowAt(m, y, listScroll_, list_.viewRows.size());
-    if (row >= 0)
+    if (row < 0)
+        return;
+    if (row != list_.currentRow) {
         SelectRow(row, false);
+        return;
+    }
+    // The open row is not opened again: that would mark it read under a
+    // menu that is about to offer "Mark as Unread".
+    if (list_.selectedRows.size() > 1) {
+        SelectOnly(list_, row);
+        UpdateStatusText(list_);
+        if (ui_)
+            ui_->Repaint();
+    }
 }
 
 void PosternApp::OnWheel(float x, float y, float delta)

@@ -7,6 +7,7 @@
 #include "ui/ListModel.h"
 #include "ui/MessagePage.h"
 #include "ui/PlaceholderPage.h"
+#include "ui/StatusText.h"
 
 #include <algorithm>
 
@@ -50,8 +51,11 @@ void PosternApp::SelectRow(int32_t row, bool keepSelection)
         list_.currentRow = row;
         list_.selectedRows.insert(row);
     } else {
+        const bool wasSeveral = list_.selectedRows.size() > 1;
         SelectOnly(list_, row);
         list_.anchorRow = row;
+        if (wasSeveral)
+            UpdateStatusText(list_); // no longer "3 selected"
     }
     const MessageRow& shown = list_.viewRows[static_cast<size_t>(row)];
     const std::string mailbox = MailboxOfRow(shown);

@@ -175,8 +175,7 @@ bool MainWindow::Create(HINSTANCE instance)
     const UINT dpi = GetDpiForSystem();
     return CreateFor(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                      MulDiv(kDefaultWindowWidth, dpi, 96), MulDiv(kDefaultWindowHeight, dpi, 96), nullptr,
-                     instance)
-           != nullptr;
+                     instance) != nullptr;
 }
 
 void MainWindow::RunMessageLoop()
@@ -523,8 +522,7 @@ void MainWindow::RemoveAccount(size_t account)
     if (account >= settings.accounts.size())
         return;
     const std::wstring name = Wide(Utf8ToUtf16(settings.accounts[account].name));
-    const std::wstring question =
-        L"Remove account \"" + name + L"\"?\n\nPostern will restart to apply the change.";
+    const std::wstring question = L"Remove account \"" + name + L"\"?\n\nPostern will restart to apply the change.";
     const HWND self = Handle();
     const int answer = MessageBoxW(self, question.c_str(), L"Postern", MB_YESNO | MB_ICONEXCLAMATION);
     if (!IsWindow(self) || answer != IDYES)

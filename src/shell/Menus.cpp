@@ -70,8 +70,8 @@ HFONT MenuFont(float scale)
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     const UINT dpi = static_cast<UINT>(96.0f * scale + 0.5f);
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
-        && !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi) &&
+        !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
         return nullptr;
     return CreateFontIndirectW(&metrics.lfMenuFont);
 }

@@ -63,7 +63,7 @@ enum class RailClick { open, toggle, nothing };
 // thumb jumps to centre on the pointer. Empty when the point is not on the
 // scrollbar or the rows fit the list.
 [[nodiscard]] std::optional<float> ThumbGrabAt(const WindowMetrics& m, size_t rowCount, float listScroll, float x,
-                                              float y);
+                                               float y);
 // The scroll offset while the thumb is held `grab` pixels below its top and
 // the pointer is at height y; always finite and within the scroll range.
 [[nodiscard]] float ThumbDragScroll(const WindowMetrics& m, size_t rowCount, float y, float grab);

@@ -74,3 +74,30 @@ wt_rect() { # NAME -> "L T R B"
         $1 == name { print r($2), r($3), r($4), r($5); found = 1 }
         END { exit found ? 0 : 1 }' <<<"$wt_layout_lines"
 }
+
+# Centre of the first word of a screenshot region that OCR reads as WORD
+# exactly, in screen pixels: "X Y". Light text on the dark theme.
+wt_locate() { # FILE X Y W H WORD
+    local crop
+    crop=$(mktemp --suffix=.png)
+    convert "$1" -crop "$4x$5+$2+$3" +repage -resize 200% -colorspace Gray -negate "$crop"
+    tesseract "$crop" - --psm 6 tsv 2>/dev/null |
+        awk -F'\t' -v word="$6" -v x="$2" -v y="$3" \
+            'NR > 1 && $12 == word { print int(x + ($7 + $9 / 2) / 2), int(y + ($8 + $10 / 2) / 2); exit }'
+    rm -f "$crop"
+}
+
+# Messages of a fixture user's mailbox that match an IMAP search ("ALL",
+# "UNSEEN"), counted on the server itself.
+wt_imap_count() { # USER-NUMBER MAILBOX CRITERIA
+    /usr/bin/python3 - "$@" <<'PY'
+import imaplib, os, ssl, sys
+user, mailbox, criteria = sys.argv[1:4]
+context = ssl.create_default_context(cafile=os.environ["POSTERN_TEST_CA"])
+session = imaplib.IMAP4_SSL("localhost", int(os.environ["POSTERN_IMAP_PORT"]), ssl_context=context, timeout=20)
+session.login(os.environ["POSTERN_USER" + user], os.environ["POSTERN_PASS" + user])
+session.select('"%s"' % mailbox, readonly=True)
+print(len(session.search(None, criteria)[1][0].split()))
+session.logout()
+PY
+}

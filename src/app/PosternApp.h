@@ -338,7 +338,7 @@ private:
 
     // pointer (PosternAppPointer.cpp)
     void PressRow(float x, float y, int32_t row, ClickModifiers modifiers, PointerReply& reply);
-    bool PressRail(float x, float y, PointerReply& reply);
+    void PressRail(float x, float y, PointerReply& reply);
     void DragTo(float x, float y, PointerReply& reply);
     void Hover(float x, float y);
     void SavePaneWidths();

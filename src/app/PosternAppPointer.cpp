@@ -49,7 +49,8 @@ PointerReply PosternApp::OnButtonDown(float x, float y, ClickModifiers modifiers
         return reply;
     }
     if (const ToolbarButton* button = ButtonAt(paintedButtons_, x, y)) {
-        const bool enabled = !button->needsMessage || shownUid_ != 0;
+        // Enabled exactly as painted: a message shown in the reading pane.
+        const bool enabled = !button->needsMessage || shownReady_;
         if (enabled) {
             const int id = ToolbarButtonCommand(button->id);
             if (!RunCommand(id))
@@ -64,7 +65,7 @@ PointerReply PosternApp::OnButtonDown(float x, float y, ClickModifiers modifiers
         }
     }
     if (x < m.Px(m.railWidth) && y > m.Px(kToolbarHeight)) {
-        (void)PressRail(x, y, reply);
+        PressRail(x, y, reply);
         return reply;
     }
     if (const std::optional<float> grab = ThumbGrabAt(m, list_.viewRows.size(), listScroll_, x, y)) {
@@ -84,12 +85,12 @@ PointerReply PosternApp::OnButtonDown(float x, float y, ClickModifiers modifiers
     return reply;
 }
 
-bool PosternApp::PressRail(float x, float y, PointerReply& reply)
+void PosternApp::PressRail(float x, float y, PointerReply& reply)
 {
     const int32_t index = RailItemAt(Metrics(), HitRectsOf(rail_.Items()), x, y);
     const RailItem* item = rail_.Item(index);
     if (!item)
-        return false;
+        return;
     switch (RailClickAt(*item, x, scale_)) {
     case RailClick::open:
         if (!list_.filterText.empty()) {
@@ -97,17 +98,16 @@ bool PosternApp::PressRail(float x, float y, PointerReply& reply)
             reply.clearFilterBox = true;
         }
         SelectFolder(index, false);
-        return true;
+        return;
     case RailClick::toggle:
         rail_.ToggleExpanded(index);
         ClampScroll();
         if (ui_)
             ui_->Repaint();
-        return true;
+        return;
     case RailClick::nothing:
-        break;
+        return;
     }
-    return false;
 }
 
 void PosternApp::PressRow(float x, float y, int32_t row, ClickModifiers modifiers, PointerReply& reply)

@@ -173,6 +173,25 @@ row_current() { # ROW NAME
     done
 }
 
+# Whether the reading header shows the subject of row ROW in a screenshot:
+# most longer words OCR reads in the row's subject line are in the header.
+header_shows_row() { # FILE ROW
+    local row header
+    rect "row$2"
+    row=$(wt_ocr "$1" $((L + cx + 20)) $((T + cy + 28)) $((R - L - 40)) 26)
+    rect reading
+    header=$(wt_ocr "$1" $((L + cx)) $((T + cy)) $((R - L)) 40)
+    /usr/bin/python3 -c 'import re, sys
+words = lambda t: [w for w in re.findall(r"[a-z0-9]{4,}", t.lower())]
+row, header = words(sys.argv[1]), set(words(sys.argv[2]))
+found = sum(1 for w in row if w in header)
+sys.exit(0 if row and found * 2 >= len(row) else 1)' "$row" "$header" ||
+        {
+            echo "row $2 reads '$row', the header '$header'" >&2
+            return 1
+        }
+}
+
 # --- a folder, rows, Ctrl and Shift, the keys -------------------------------------------
 
 start_postern
@@ -203,6 +222,8 @@ wait_status 10 home "$inbox_all messages" || fail "Home did not collapse the sel
 drive key down
 drive key down
 row_current 2 keys || fail "Down, Down did not open row 2"
+sleep 0.5
+header_shows_row "$(shot keys)" 2 || fail "the reading header does not show row 2"
 drive key end
 drive key pageup
 drive key home

@@ -188,6 +188,9 @@ public:
     [[nodiscard]] float RailScroll() const { return railScroll_; }
     [[nodiscard]] const std::vector<ToolbarButton>& PaintedButtons() const { return paintedButtons_; }
     [[nodiscard]] const std::vector<AttachmentChip>& PaintedChips() const { return paintedChips_; }
+    // Where the reading pane's body goes: below the reading header while a
+    // message is chosen (its page may still say "Loading…"), else nothing.
+    [[nodiscard]] Rect BodyArea() const;
 
     // --- synchronisation --------------------------------------------------
     void SelectFolder(int32_t item, bool background);

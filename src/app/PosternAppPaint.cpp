@@ -37,6 +37,16 @@ void PosternApp::ClampScroll()
     railScroll_ = std::clamp(railScroll_, 0.0f, MaxRailScroll(m, RailContentHeight(rail_.Items(), scale_)));
 }
 
+Rect PosternApp::BodyArea() const
+{
+    if (shownUid_ == 0)
+        return {};
+    const WindowMetrics m = Metrics();
+    const float header =
+        shownReady_ ? ReadingHeaderHeight(m, true, !shownMessage_.cc.empty(), !shownMessage_.parts.empty()) : 0.0f;
+    return BodyRect(m, header);
+}
+
 MainScene PosternApp::BuildScene(bool filterFocused)
 {
     // Rows and rail lines may have changed since the last frame.

@@ -129,6 +129,8 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
         menuBar_.SetConversationsChecked(app_.ConversationMode());
     }
     (void)filterBox_.Create(Handle(), instance, scale);
+    if (body_.Create(Handle(), instance, scale))
+        port_->AttachBody(body_);
     if (!tray_.Create(Handle()) || !tray_.Added())
         SetTimer(Handle(), kTrayRetryTimer, kTrayRetryTimerMs, nullptr);
     port_->AttachTray(tray_);
@@ -343,6 +345,7 @@ void MainWindow::Relayout()
     GetClientRect(Handle(), &client);
     app_.SetClientSize(static_cast<float>(client.right - client.left), static_cast<float>(client.bottom - client.top));
     filterBox_.Place(PlaceFilterBox(app_.Metrics()));
+    body_.Place(app_.BodyArea());
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -353,6 +356,7 @@ void MainWindow::OnDpiChanged(WPARAM dpi, const RECT& suggested)
     std::string error;
     (void)surface_.SetScale(scale, error); // the old formats stay when new ones cannot be made
     filterBox_.SetScale(scale);
+    body_.SetScale(scale);
     menuBar_.SetScale(scale);
     // Moving the window sends WM_SIZE, which lays the panes out again.
     SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
@@ -366,6 +370,8 @@ void MainWindow::OnPaint()
         return;
     surface_.Paint(Handle(), paint.hdc, app_.BuildScene(filterBox_.HasFocus()).scene);
     EndPaint(Handle(), &paint);
+    // The body follows the reading header, whose height the frame just set.
+    body_.Place(app_.BodyArea());
 }
 
 void MainWindow::OnCommand(WPARAM wParam, LPARAM lParam)

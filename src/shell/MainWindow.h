@@ -62,6 +62,7 @@ private:
     RenderSurface surface_;
     FilterBox filterBox_;
     TrayIcon tray_;
+    TextBodyView body_;
     MenuBar menuBar_;
     bool trackingLeave_ = false;
     bool restartAfterExit_ = false;

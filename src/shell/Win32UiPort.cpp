@@ -79,8 +79,10 @@ void Win32UiPort::PostDialogResult(uint64_t dialog, std::unique_ptr<ResultRecord
 
 void Win32UiPort::ShowPage(std::u16string page)
 {
-    // The reading pane keeps the newest page until its browser is ready.
+    // The newest page is kept for a reading pane that is not ready yet.
     page_ = std::move(page);
+    if (body_)
+        body_->ShowPage(page_);
 }
 
 void Win32UiPort::StartTimer(unsigned timerId, unsigned periodMs)

@@ -47,7 +47,7 @@ void AppendSection(std::string& page, const ParsedMessage& message, int depth, b
     page += "px\">";
     page += "<summary><span class='when'>";
     page += Utf16ToUtf8(FormatListDate(message.date));
-    page += "</span><span class='who'>";
+    page += "</span> <span class='who'>"; // a space for pages read as text
     page += EscapeHtml(DisplayName(message.from));
     page += "</span></summary>";
     page += "<div class='body'>";

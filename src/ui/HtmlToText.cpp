@@ -65,7 +65,8 @@ bool IsLine(std::string_view name)
     return name == "div" || name == "tr" || name == "li" || name == "dt" || name == "dd" || name == "section" ||
            name == "article" || name == "header" || name == "footer" || name == "address" || name == "center" ||
            name == "form" || name == "fieldset" || name == "main" || name == "nav" || name == "aside" ||
-           name == "figure" || name == "figcaption" || name == "caption" || name == "tbody" || name == "thead";
+           name == "figure" || name == "figcaption" || name == "caption" || name == "tbody" || name == "thead" ||
+           name == "details" || name == "summary";
 }
 
 struct Tag {

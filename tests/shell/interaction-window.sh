@@ -192,6 +192,27 @@ sys.exit(0 if row and found * 2 >= len(row) else 1)' "$row" "$header" ||
         }
 }
 
+# Polls until the reading pane (header and body, OCR) reads every TEXT.
+wait_reading() { # NAME TEXT...
+    local name=$1 deadline=$((SECONDS + 20)) file text want missing
+    shift
+    rect reading
+    while :; do
+        file=$(shot "$name")
+        text=$(wt_ocr "$file" $((L + cx)) $((T + cy)) $((R - L)) $((B - T)))
+        missing=""
+        for want in "$@"; do
+            wt_contains "$text" "$want" || missing=$want
+        done
+        [[ -z $missing ]] && return 0
+        if ((SECONDS >= deadline)); then
+            echo "reading pane ($file): '$missing' not in '$text'" >&2
+            return 1
+        fi
+        sleep 0.5
+    done
+}
+
 # --- a folder, rows, Ctrl and Shift, the keys -------------------------------------------
 
 start_postern
@@ -224,6 +245,20 @@ drive key down
 row_current 2 keys || fail "Down, Down did not open row 2"
 sleep 0.5
 header_shows_row "$(shot keys)" 2 || fail "the reading header does not show row 2"
+
+# Without a browser runtime (Wine has none) the body is read as text: a
+# conversation with every member, an HTML newsletter, a plain message.
+wait_reading body-conversation "WebView2 Runtime is not installed" "Hallo Alice" "Hallo zusammen" ||
+    fail "the conversation's members are not all in the reading pane"
+drive key down
+drive key down
+wait_reading body-newsletter "Hamburg 2027 endet um Mitternacht" "Workshops am Vortag" ||
+    fail "the HTML newsletter is not read as text"
+drive key up
+drive key up
+drive key up
+wait_reading body-plain "smoke test passed on all three Windows versions" ||
+    fail "the plain message's text is not in the reading pane"
 drive key end
 drive key pageup
 drive key home

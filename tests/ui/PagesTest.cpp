@@ -227,7 +227,7 @@ std::string Section(const ParsedMessage& m, int margin, bool reply, bool open)
     if (reply)
         s += " class='reply'";
     s += " style=\"margin-left:" + std::to_string(margin) + "px\"><summary><span class='when'>"
-         + Utf16ToUtf8(FormatListDate(m.date)) + "</span><span class='who'>" + EscapeHtml(DisplayName(m.from))
+         + Utf16ToUtf8(FormatListDate(m.date)) + "</span> <span class='who'>" + EscapeHtml(DisplayName(m.from))
          + "</span></summary><div class='body'>" + BodyHtml(m) + "</div></details>";
     return s;
 }

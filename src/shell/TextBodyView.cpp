@@ -22,7 +22,7 @@ constexpr COLORREF kText = RGB(0xE8, 0xE6, 0xE3);
 constexpr COLORREF kDim = RGB(0x9A, 0xA0, 0xA8);
 constexpr COLORREF kLink = RGB(0x7A, 0xB7, 0xFF);
 constexpr char16_t kRuntimeNote[] =
-    u"HTML mail is shown as text here: the WebView2 Runtime is not installed. Get it from "
+    u"Mail is shown as text here: the embedded browser (WebView2 Runtime) is not available. Get it from "
     u"https://go.microsoft.com/fwlink/p/?LinkId=2124703\n\n";
 constexpr std::string_view kRuntimeLink = "https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 

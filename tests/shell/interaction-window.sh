@@ -248,7 +248,7 @@ header_shows_row "$(shot keys)" 2 || fail "the reading header does not show row 
 
 # Without a browser runtime (Wine has none) the body is read as text: a
 # conversation with every member, an HTML newsletter, a plain message.
-wait_reading body-conversation "WebView2 Runtime is not installed" "Hallo Alice" "Hallo zusammen" ||
+wait_reading body-conversation "WebView2 Runtime) is not available" "Hallo Alice" "Hallo zusammen" ||
     fail "the conversation's members are not all in the reading pane"
 drive key down
 drive key down

@@ -13,18 +13,13 @@ namespace {
 // list's left edge, and down the middle of the row.
 constexpr float kKeyboardMenuX = 40.0f;
 
-bool ValidRow(const ListState& list, int32_t row)
-{
-    return row >= 0 && static_cast<size_t>(row) < list.viewRows.size();
-}
-
 } // namespace
 
 bool PosternApp::RunCommand(int id)
 {
     const int32_t row = list_.currentRow;
     const bool rowCommand = id >= command::markRead && id <= command::toggleLock && id != command::conversations;
-    if (rowCommand && !ValidRow(list_, row))
+    if (rowCommand && !IsViewRow(list_, row))
         return true; // nothing to act on
     switch (id) {
     case command::deleteMessages:
@@ -77,7 +72,7 @@ ContextMenuRequest PosternApp::ContextMenuAt(float x, float y) const
         menu.folderUnified = item->unified;
         return menu;
     }
-    if (!InListRows(m, x, y) || !ValidRow(list_, list_.currentRow))
+    if (!InListRows(m, x, y) || !IsViewRow(list_, list_.currentRow))
         return menu;
     const int32_t row = list_.currentRow;
     menu.target = ContextMenuRequest::Target::row;
@@ -90,7 +85,7 @@ ContextMenuRequest PosternApp::KeyboardContextMenu() const
 {
     const WindowMetrics m = Metrics();
     const Rect list = ListRect(m);
-    if (!ValidRow(list_, list_.currentRow) || list.IsEmpty())
+    if (!IsViewRow(list_, list_.currentRow) || list.IsEmpty())
         return {};
     const float rowMiddle = m.Px(kRowHeight) * (static_cast<float>(list_.currentRow) + 0.5f) - listScroll_;
     // A row scrolled out of sight gets its menu at the list's nearest edge.

@@ -69,6 +69,12 @@ void ShowSearchHits(ListState& state, std::vector<MessageRow> hits);
 // holding it as a member, else -1.
 [[nodiscard]] int32_t FindViewRow(const ListState& state, const RowKey& key);
 
+// Whether `row` indexes a row of the view.
+[[nodiscard]] inline bool IsViewRow(const ListState& state, int32_t row)
+{
+    return row >= 0 && static_cast<size_t>(row) < state.viewRows.size();
+}
+
 // Makes `row` current and the whole selection (-1 clears both).
 void SelectOnly(ListState& state, int32_t row);
 

@@ -1,5 +1,6 @@
 #include "ui/ListSelection.h"
 
+#include "ui/ListModel.h"
 #include "ui/StatusText.h"
 
 #include <algorithm>
@@ -10,19 +11,14 @@ namespace {
 
 constexpr int32_t kPageRows = 8;
 
-bool ValidRow(const ListState& state, int32_t row)
-{
-    return row >= 0 && static_cast<size_t>(row) < state.viewRows.size();
-}
-
 } // namespace
 
 RowClick ClickRow(ListState& state, int32_t row, ClickModifiers modifiers)
 {
     RowClick click;
-    if (!ValidRow(state, row))
+    if (!IsViewRow(state, row))
         return click;
-    if (modifiers.shift && ValidRow(state, state.anchorRow)) {
+    if (modifiers.shift && IsViewRow(state, state.anchorRow)) {
         state.selectedRows.clear();
         for (int32_t i = std::min(state.anchorRow, row); i <= std::max(state.anchorRow, row); ++i)
             state.selectedRows.insert(i);

@@ -41,6 +41,19 @@ protected:
         return (line.top + line.bottom) / 2;
     }
 
+    // Opens row 0, whose body (INBOX, `uid`) arrives with one attachment.
+    void OpenWithAttachment(uint32_t uid, std::string filename)
+    {
+        app.SelectRow(0, false);
+        auto body = std::make_unique<BodyResult>();
+        body->account = 0;
+        body->mailbox = "INBOX";
+        body->uid = uid;
+        body->message.parts.push_back({"application/pdf", "", std::move(filename), "", "%PDF"});
+        app.HandleRecord(std::move(body));
+        Paint();
+    }
+
     PointerReply Press(float x, float y, ClickModifiers modifiers = {})
     {
         return offline.app.OnButtonDown(x, y, modifiers);
@@ -231,27 +244,13 @@ TEST_F(PointerTest, ToolbarButtonsNeedAnOpenMessageAndTheWindowsOwnCommandsGoBac
     EXPECT_EQ(app.List().viewRows.size(), 40u) << "no message is open";
     EXPECT_EQ(Press(buttonX(1), 24).command, command::newMessage);
 
-    app.SelectRow(0, false);
-    auto body = std::make_unique<BodyResult>();
-    body->account = 0;
-    body->mailbox = "INBOX";
-    body->uid = 1;
-    body->message.parts.push_back({"application/pdf", "", "a.pdf", "", "%PDF"});
-    app.HandleRecord(std::move(body));
-    Paint();
+    OpenWithAttachment(1, "a.pdf");
     (void)Press(buttonX(kDeleteButton), 24);
     EXPECT_EQ(app.List().viewRows.size(), 39u);
 
     // An attachment chosen for saving stays that message's, whatever the
     // reading pane shows when the dialog closes.
-    app.SelectRow(0, false);
-    auto second = std::make_unique<BodyResult>();
-    second->account = 0;
-    second->mailbox = "INBOX";
-    second->uid = 2;
-    second->message.parts.push_back({"application/pdf", "", "b.pdf", "", "%PDF"});
-    app.HandleRecord(std::move(second));
-    Paint();
+    OpenWithAttachment(2, "b.pdf");
     ASSERT_FALSE(app.PaintedChips().empty());
     const Rect chip = app.PaintedChips().front().rect;
     const PointerReply reply = Press(chip.left + 2, chip.top + 2);

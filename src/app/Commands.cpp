@@ -133,4 +133,10 @@ KeyAction ActionForKey(Key key, bool ctrl)
     }
 }
 
+bool ReachesWindowFromBody(Key key, bool ctrl)
+{
+    const KeyAction::Kind kind = ActionForKey(key, ctrl).kind;
+    return kind == KeyAction::Kind::command || kind == KeyAction::Kind::focusFilter;
+}
+
 } // namespace postern

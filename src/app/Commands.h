@@ -84,5 +84,9 @@ struct KeyAction {
     int command = 0;
 };
 [[nodiscard]] KeyAction ActionForKey(Key key, bool ctrl);
+// Whether a key pressed while the reading pane's body has the keyboard goes
+// to the window: its commands and the filter box do, while the arrows and
+// page keys stay with the body to scroll it.
+[[nodiscard]] bool ReachesWindowFromBody(Key key, bool ctrl);
 
 } // namespace postern

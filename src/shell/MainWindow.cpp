@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include "platform/Charset.h"
+#include "shell/Keys.h"
 #include "shell/WindowPlacement.h"
 #include "shell/WindowTheme.h"
 
@@ -31,38 +32,6 @@ constexpr wchar_t kAboutTitle[] = L"About Postern";
 constexpr wchar_t kAboutText[] = L"Postern 0.1 by Halvorsoft\n"
                                  L"A native mail client for Windows.\n\n"
                                  L"Built on the Windows API, Direct2D and Schannel.";
-
-Key KeyOf(WPARAM key)
-{
-    switch (key) {
-    case VK_UP:
-        return Key::up;
-    case VK_DOWN:
-        return Key::down;
-    case VK_PRIOR:
-        return Key::pageUp;
-    case VK_NEXT:
-        return Key::pageDown;
-    case VK_HOME:
-        return Key::home;
-    case VK_END:
-        return Key::end;
-    case VK_DELETE:
-        return Key::del;
-    case VK_F5:
-        return Key::f5;
-    case 'F':
-        return Key::letterF;
-    case 'K':
-        return Key::letterK;
-    case 'N':
-        return Key::letterN;
-    case 'R':
-        return Key::letterR;
-    default:
-        return Key::other;
-    }
-}
 
 std::wstring Wide(std::u16string_view text)
 {
@@ -129,8 +98,8 @@ int MainWindow::Run(HINSTANCE instance, int showCommand)
         menuBar_.SetConversationsChecked(app_.ConversationMode());
     }
     (void)filterBox_.Create(Handle(), instance, scale);
-    if (body_.Create(Handle(), instance, scale))
-        port_->AttachBody(body_);
+    body_.Create(Handle(), instance, scale);
+    port_->AttachBody(body_);
     if (!tray_.Create(Handle()) || !tray_.Added())
         SetTimer(Handle(), kTrayRetryTimer, kTrayRetryTimerMs, nullptr);
     port_->AttachTray(tray_);
@@ -283,7 +252,15 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             ReleaseCapture();
         break;
     case WM_KEYDOWN:
-        OnKeyDown(wParam);
+        OnKeyDown(wParam, GetKeyState(VK_CONTROL) < 0);
+        return 0;
+    case kBodyKeyMessage:
+        // A key pressed in the browser's page. Esc gives the keyboard back
+        // to the list, as Tab out of the page does.
+        if (wParam == VK_ESCAPE)
+            SetFocus(Handle());
+        else
+            OnKeyDown(wParam, lParam != 0);
         return 0;
     case WM_CONTEXTMENU:
         OnContextMenu(lParam);
@@ -326,6 +303,7 @@ void MainWindow::OnDestroy()
     KillTimer(Handle(), kAutoSelectTimer);
     KillTimer(Handle(), kTrayRetryTimer);
     tray_.Remove();
+    body_.Close();
     // From here on records for this window are freed by their senders; the
     // ones already queued are freed now, while the window still exists.
     if (port_)
@@ -411,14 +389,14 @@ void MainWindow::RunCommand(int id)
         menuBar_.SetConversationsChecked(app_.ConversationMode());
 }
 
-void MainWindow::OnKeyDown(WPARAM key)
+void MainWindow::OnKeyDown(WPARAM key, bool ctrl)
 {
     if (key == VK_ESCAPE) {
         if (app_.CancelPress())
             ReleaseCapture();
         return;
     }
-    const KeyAction action = ActionForKey(KeyOf(key), GetKeyState(VK_CONTROL) < 0);
+    const KeyAction action = ActionForKey(KeyOf(key), ctrl);
     switch (action.kind) {
     case KeyAction::Kind::listKey:
         app_.OnListKey(action.listKey);

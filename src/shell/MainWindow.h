@@ -39,7 +39,7 @@ private:
     void OnPaint();
     void OnCommand(WPARAM wParam, LPARAM lParam);
     void RunCommand(int id);
-    void OnKeyDown(WPARAM key);
+    void OnKeyDown(WPARAM key, bool ctrl);
     void OnContextMenu(LPARAM screenPoint);
     // What a pointer handler asked of the window.
     void Apply(const PointerReply& reply);
@@ -62,7 +62,7 @@ private:
     RenderSurface surface_;
     FilterBox filterBox_;
     TrayIcon tray_;
-    TextBodyView body_;
+    ReadingBody body_;
     MenuBar menuBar_;
     bool trackingLeave_ = false;
     bool restartAfterExit_ = false;

@@ -2,6 +2,7 @@
 
 #include "platform/Charset.h"
 #include "platform/Shell.h"
+#include "shell/Keys.h"
 #include "ui/BrowserPolicy.h"
 
 #include <commctrl.h>
@@ -175,15 +176,13 @@ LRESULT CALLBACK TextBodyView::SubclassProc(HWND window, UINT message, WPARAM wP
 {
     auto* view = reinterpret_cast<TextBodyView*>(data);
     if (message == WM_KEYDOWN) {
-        const bool ctrl = GetKeyState(VK_CONTROL) < 0;
         // Esc and Tab hand the keyboard back to the list; the window's
         // shortcuts work while the text has the focus.
         if (wParam == VK_ESCAPE || wParam == VK_TAB) {
             SetFocus(view->parent_);
             return 0;
         }
-        if (wParam == VK_F5 || wParam == VK_DELETE ||
-            (ctrl && (wParam == 'N' || wParam == 'R' || wParam == 'F' || wParam == 'K'))) {
+        if (BodyKeyReachesWindow(wParam, GetKeyState(VK_CONTROL) < 0)) {
             SendMessageW(view->parent_, WM_KEYDOWN, wParam, lParam);
             return 0;
         }

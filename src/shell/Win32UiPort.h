@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/UiPort.h"
-#include "shell/TextBodyView.h"
+#include "shell/ReadingBody.h"
 #include "shell/TrayIcon.h"
 
 #include <windows.h>
@@ -31,7 +31,7 @@ public:
     // UI thread. The notification-area icon that ShowTray updates.
     void AttachTray(TrayIcon& tray) { tray_ = &tray; }
     // UI thread. The reading pane's body that ShowPage fills.
-    void AttachBody(TextBodyView& body) { body_ = &body; }
+    void AttachBody(ReadingBody& body) { body_ = &body; }
 
     // UI thread, while the window is being destroyed: nothing is posted to
     // it from here on, and the records already queued for it are freed.
@@ -47,7 +47,7 @@ private:
     HWND window_;
     std::u16string page_;
     TrayIcon* tray_ = nullptr;
-    TextBodyView* body_ = nullptr;
+    ReadingBody* body_ = nullptr;
     bool trayUnread_ = false;
     std::u16string trayTip_;
 };

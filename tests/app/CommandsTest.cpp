@@ -62,22 +62,24 @@ TEST(Commands, KeysMapToListMovesCommandsAndTheFilterBox)
         bool ctrl;
         KeyAction::Kind kind;
         int command;
+        bool fromBody; // reaches the window while the body has the keyboard
     } const cases[] = {
-        {Key::del, false, KeyAction::Kind::command, command::deleteMessages},
-        {Key::f5, false, KeyAction::Kind::command, command::refresh},
-        {Key::letterN, true, KeyAction::Kind::command, command::newMessage},
-        {Key::letterR, true, KeyAction::Kind::command, command::reply},
-        {Key::letterF, true, KeyAction::Kind::focusFilter, 0},
-        {Key::letterK, true, KeyAction::Kind::focusFilter, 0},
-        {Key::letterK, false, KeyAction::Kind::none, 0},
-        {Key::down, false, KeyAction::Kind::listKey, 0},
-        {Key::down, true, KeyAction::Kind::none, 0},
-        {Key::other, false, KeyAction::Kind::none, 0},
+        {Key::del, false, KeyAction::Kind::command, command::deleteMessages, true},
+        {Key::f5, false, KeyAction::Kind::command, command::refresh, true},
+        {Key::letterN, true, KeyAction::Kind::command, command::newMessage, true},
+        {Key::letterR, true, KeyAction::Kind::command, command::reply, true},
+        {Key::letterF, true, KeyAction::Kind::focusFilter, 0, true},
+        {Key::letterK, true, KeyAction::Kind::focusFilter, 0, true},
+        {Key::letterK, false, KeyAction::Kind::none, 0, false},
+        {Key::down, false, KeyAction::Kind::listKey, 0, false},
+        {Key::down, true, KeyAction::Kind::none, 0, false},
+        {Key::other, false, KeyAction::Kind::none, 0, false},
     };
     for (const Case& c : cases) {
         const KeyAction action = ActionForKey(c.key, c.ctrl);
         EXPECT_EQ(action.kind, c.kind) << static_cast<int>(c.key) << " ctrl " << c.ctrl;
         EXPECT_EQ(action.command, c.command) << static_cast<int>(c.key);
+        EXPECT_EQ(ReachesWindowFromBody(c.key, c.ctrl), c.fromBody) << static_cast<int>(c.key);
     }
     EXPECT_EQ(ActionForKey(Key::pageUp, false).listKey, ListKey::pageUp);
 }

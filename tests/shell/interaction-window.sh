@@ -56,6 +56,14 @@ wt_start_xvfb 66 1600x1000x24 || die "no free X display"
     die "scripts/demo serve failed: $(tail -n 5 "$artifacts/interaction-serve.log")"
 # shellcheck source=/dev/null
 source "$POSTERN_DEMO_DIR/serve.env"
+# Web links the program hands to the system land in a file: the driver is
+# the https handler of this prefix.
+opened_urls=$build/demo-interaction/opened-urls.txt
+rm -f "$opened_urls"
+opened() { cat "$opened_urls" 2>/dev/null; }
+wine reg add 'HKLM\Software\Classes\https\shell\open\command' /ve /f /d \
+    "\"$(wine winepath -w "$driver" | tr -d '\r')\" record-url \"$(wine winepath -w "$opened_urls" | tr -d '\r')\" \"%1\"" \
+    >/dev/null 2>&1 || die "cannot register the driver as the https handler"
 appdata=$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
 data=$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')/Halvorsoft/Postern
 [[ -f $data/config.json ]] || die "no config.json in the demo's data folder '$data'"
@@ -254,6 +262,30 @@ drive key down
 drive key down
 wait_reading body-newsletter "Hamburg 2027 endet um Mitternacht" "Workshops am Vortag" ||
     fail "the HTML newsletter is not read as text"
+# Its links open outside; a click on plain text opens nothing.
+rect reading
+file=$artifacts/interaction-body-newsletter.png
+words=$(wt_locate "$file" $((L + cx)) $((T + cy)) $((R - L)) $((B - T)) Vortag)
+link=$(wt_locate "$file" $((L + cx)) $((T + cy)) $((R - L)) $((B - T)) example/unsubscribe part)
+if [[ -n $words && -n $link ]]; then
+    read -r lx ly <<<"$link"
+    drive click $((lx - cx)) $((ly - cy))
+    wait_output 10 "https://devdays-hamburg.example/unsubscribe" opened >/dev/null ||
+        fail "the link click opened '$(opened)', not the unsubscribe page"
+    # The handler took the foreground, as a browser would: a click on the
+    # text brings it back.
+    read -r wx wy <<<"$words"
+    drive click $((wx - cx)) $((wy - cy))
+    wait_output 5 "focus RichEdit50W" drive focus >/dev/null || fail "a click on the body's text did not focus it"
+    drive key ctrl+k
+    wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+K in the body did not reach the window"
+    drive click $((wx - cx)) $((wy - cy))
+    drive key esc
+    wait_output 5 "focus PosternMain" drive focus >/dev/null || fail "Esc in the body did not give the keyboard back"
+    [[ $(opened) == "https://devdays-hamburg.example/unsubscribe" ]] || fail "a click on plain text opened '$(opened)'"
+else
+    fail "the newsletter's words or link not found by OCR ('$words', '$link')"
+fi
 drive key up
 drive key up
 drive key up

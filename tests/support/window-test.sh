@@ -76,14 +76,16 @@ wt_rect() { # NAME -> "L T R B"
 }
 
 # Centre of the first word of a screenshot region that OCR reads as WORD
-# exactly, in screen pixels: "X Y". Light text on the dark theme.
-wt_locate() { # FILE X Y W H WORD
+# exactly (with "part": that contains WORD), in screen pixels: "X Y". Light
+# text on the dark theme.
+wt_locate() { # FILE X Y W H WORD [part]
     local crop
     crop=$(mktemp --suffix=.png)
     convert "$1" -crop "$4x$5+$2+$3" +repage -resize 200% -colorspace Gray -negate "$crop"
     tesseract "$crop" - --psm 6 tsv 2>/dev/null |
-        awk -F'\t' -v word="$6" -v x="$2" -v y="$3" \
-            'NR > 1 && $12 == word { print int(x + ($7 + $9 / 2) / 2), int(y + ($8 + $10 / 2) / 2); exit }'
+        awk -F'\t' -v word="$6" -v part="${7:-}" -v x="$2" -v y="$3" \
+            'NR > 1 && ($12 == word || (part != "" && index($12, word))) {
+                 print int(x + ($7 + $9 / 2) / 2), int(y + ($8 + $10 / 2) / 2); exit }'
     rm -f "$crop"
 }
 

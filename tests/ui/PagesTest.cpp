@@ -204,6 +204,31 @@ TEST(Pages, SizeLimit)
     LimitPageSize(emoji);
     EXPECT_EQ(emoji.substr(0, kMaxPageUnits - 1), std::u16string(kMaxPageUnits - 1, u'c'));
     EXPECT_EQ(emoji.substr(kMaxPageUnits - 1), note);
+
+    // CJK text is three UTF-8 bytes a unit: the byte cap comes first, and
+    // the cut page with its note stays within it.
+    std::u16string cjk(1'000'000, u'\u6f22');
+    LimitPageSize(cjk);
+    ASSERT_TRUE(cjk.ends_with(note));
+    EXPECT_LE(Utf16ToUtf8(cjk).size(), kMaxPageBytes);
+    EXPECT_GT(Utf16ToUtf8(cjk).size(), kMaxPageBytes - 3);
+    EXPECT_EQ(cjk.find(u'\u6f22', cjk.size() - note.size()), std::u16string::npos);
+
+    // A page exactly at the byte cap stays whole; one unit more is cut, and
+    // four-byte characters are never split.
+    std::u16string full;
+    for (std::size_t i = 0; i < kMaxPageBytes / 4; ++i)
+        full += u"😀";
+    const std::u16string whole = full;
+    LimitPageSize(full);
+    EXPECT_EQ(full, whole);
+    full += u'y';
+    LimitPageSize(full);
+    const std::u16string kept = full.substr(0, full.size() - note.size());
+    EXPECT_EQ(kept.size() % 2, 0u);
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(kept)), kept);
+    EXPECT_LE(Utf16ToUtf8(full).size(), kMaxPageBytes);
+    EXPECT_THAT(Utf16ToUtf8(TruncatedPage()), testing::HasSubstr("[message truncated by Postern]"));
 }
 
 ParsedMessage Msg(const std::string& id, const std::string& inReplyTo, const std::string& references,

@@ -163,7 +163,8 @@ int Usage()
                "       | click X Y [ctrl|shift|ctrl+shift] | rclick X Y | dblclick X Y\n"
                "       | down X Y | move X Y | up X Y | type TEXT | key [ctrl+|shift+|alt+]NAME\n"
                "       | clipboard | popup MS | popup-gone MS | dialog TITLE MS | dialog-press TITLE TEXT\n"
-               "       | dialog-gone TITLE MS | focus | cursor X Y | tray-delete | taskbar-created | frames N\n",
+               "       | dialog-gone TITLE MS | focus | cursor X Y | tray-delete | taskbar-created | frames N\n"
+               "       | record-url FILE URL   (registered as a URL handler: appends URL to FILE)\n",
                stderr);
     return 2;
 }
@@ -706,6 +707,17 @@ int Run(int argc, wchar_t** argv)
             return 1;
         }
         return PrintState(found);
+    }
+
+    if (command == L"record-url") {
+        if (argc != 4)
+            return Usage();
+        FILE* file = nullptr;
+        if (_wfopen_s(&file, argv[2], L"ab") != 0 || !file)
+            return 1;
+        const std::string url = Utf8(argv[3]);
+        std::fprintf(file, "%s\n", url.c_str());
+        return std::fclose(file) == 0 ? 0 : 1;
     }
 
     const HWND window = FindMain();

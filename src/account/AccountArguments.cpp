@@ -1,7 +1,10 @@
 #include "account/AccountArguments.h"
 
+#include "account/AccountForm.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace postern {
@@ -30,18 +33,12 @@ constexpr std::size_t kOptionCount = sizeof kOptions / sizeof kOptions[0];
 
 bool ParsePort(std::string_view flag, const std::string& text, int32_t& port, std::string& error)
 {
-    int32_t value = 0;
-    bool valid = !text.empty() && text.size() <= 5;
-    for (std::size_t i = 0; valid && i < text.size(); ++i) {
-        const char c = text[i];
-        valid = c >= '0' && c <= '9';
-        value = value * 10 + (c - '0');
-    }
-    if (!valid || value < 1 || value > 65535) {
+    const std::optional<int32_t> value = ParsePortNumber(text);
+    if (!value) {
         error = std::string(flag) + " needs a port number from 1 to 65535, not \"" + text + "\"";
         return false;
     }
-    port = value;
+    port = *value;
     return true;
 }
 

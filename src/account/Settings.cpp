@@ -161,6 +161,26 @@ SettingsLoad LoadSettingsFile(const std::filesystem::path& path, AppSettings& se
     return settings.accounts.empty() ? SettingsLoad::noAccounts : SettingsLoad::loaded;
 }
 
+bool SetAsideSettingsFile(const std::filesystem::path& path, std::filesystem::path& movedTo, std::string& error)
+{
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        std::filesystem::path target = path;
+        target += attempt == 1 ? ".damaged" : ".damaged-" + std::to_string(attempt);
+        std::error_code ec;
+        if (std::filesystem::exists(target, ec) || ec)
+            continue;
+        std::filesystem::rename(path, target, ec);
+        if (ec) {
+            error = "cannot rename " + PathText(path) + ": " + ec.message();
+            return false;
+        }
+        movedTo = std::move(target);
+        return true;
+    }
+    error = "no free name beside " + PathText(path);
+    return false;
+}
+
 bool LoadSettingsFrom(const std::filesystem::path& path, AppSettings& settings)
 {
     std::string ignored;

@@ -71,6 +71,13 @@ enum class SettingsLoad {
 [[nodiscard]] SettingsLoad LoadSettingsFile(const std::filesystem::path& path, AppSettings& settings,
                                             std::string& error);
 
+// Moves a settings file that could not be understood out of the way with
+// its bytes intact, before a new one is written: "config.json" becomes
+// "config.json.damaged", or "config.json.damaged-2" and so on when that is
+// taken. `movedTo` is where it went.
+[[nodiscard]] bool SetAsideSettingsFile(const std::filesystem::path& path, std::filesystem::path& movedTo,
+                                        std::string& error);
+
 // True only when at least one account was loaded.
 [[nodiscard]] bool LoadSettingsFrom(const std::filesystem::path& path, AppSettings& settings);
 [[nodiscard]] bool LoadSettings(AppSettings& settings);

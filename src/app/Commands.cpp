@@ -39,7 +39,9 @@ std::optional<AccountCommand> AccountCommandOf(int id)
 std::vector<MenuBarMenu> MainMenuBar()
 {
     return {
-        {u"&File", {{MenuEntry::Kind::accounts, u"A&ccounts", 0}, Separator(), Item(u"E&xit", command::exit)}},
+        {u"&File",
+         {Item(u"&Add Account\u2026", command::addAccount), {MenuEntry::Kind::accounts, u"A&ccounts", 0}, Separator(),
+          Item(u"E&xit", command::exit)}},
         {u"&Message", {Item(u"&Delete\tDel", command::deleteMessages)}},
         {u"&View",
          {Item(u"&Refresh\tF5", command::refresh), Separator(),
@@ -51,6 +53,8 @@ std::vector<MenuBarMenu> MainMenuBar()
 std::vector<MenuEntry> AccountMenu(size_t account)
 {
     std::vector<MenuEntry> entries;
+    if (const std::optional<int> edit = AccountCommandId(AccountAction::edit, account))
+        entries.push_back(Item(u"&Edit\u2026", *edit));
     if (const std::optional<int> remove = AccountCommandId(AccountAction::remove, account))
         entries.push_back(Item(u"&Remove\u2026", *remove));
     return entries;

@@ -27,8 +27,15 @@ PosternApp::~PosternApp()
 
 bool PosternApp::LoadSettings()
 {
-    settingsLoaded_ = LoadSettingsFrom(settingsPath_, settings_);
-    return settingsLoaded_;
+    std::string ignored;
+    return ReadSettings(ignored) == SettingsLoad::loaded;
+}
+
+SettingsLoad PosternApp::ReadSettings(std::string& error)
+{
+    const SettingsLoad result = LoadSettingsFile(settingsPath_, settings_, error);
+    settingsLoaded_ = result == SettingsLoad::loaded;
+    return result;
 }
 
 void PosternApp::AttachUi(UiPort& ui)

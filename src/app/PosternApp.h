@@ -90,6 +90,11 @@ public:
     // Reads the settings file. False when it holds no usable account: there
     // is nothing to show then, and the file is left untouched.
     [[nodiscard]] bool LoadSettings();
+    // The same, saying why there is nothing to show (a first start, a file
+    // that cannot be read, a damaged one), with `error` for the latter two.
+    [[nodiscard]] SettingsLoad ReadSettings(std::string& error);
+    // The first-run account dialog saved Settings() with an account.
+    void FirstAccountSaved() { settingsLoaded_ = !settings_.accounts.empty(); }
     // The window the records go to; it must outlive Shutdown().
     void AttachUi(UiPort& ui);
     // The message to select again, the pane widths, the lock list and the
@@ -231,6 +236,7 @@ public:
     // sends AccountAddedRecord.
     [[nodiscard]] AppSettings& Settings() { return settings_; }
     [[nodiscard]] const std::filesystem::path& SettingsFile() const { return settingsPath_; }
+    [[nodiscard]] const EngineOptions& Options() const { return options_; }
     // The worker's lanes: jobs get the MailWorker as their argument.
     [[nodiscard]] WorkerLanes& Lanes() { return lanes_; }
     [[nodiscard]] float Scale() const { return scale_; }

@@ -1,19 +1,25 @@
 // `postern-cli detect ADDRESS [--no-network] [--ca FILE]`: runs server
 // autodetection for an address and prints what it found and where from.
-// --no-network consults only the built-in provider table.
+// --no-network consults only the built-in provider table. The program's
+// server overrides (POSTERN_AUTOCONFIG and friends) apply here too.
 #include "cli/Command.h"
 #include "cli/TrustOption.h"
 
 #include "account/Autodetect.h"
+#include "app/ServerOverrides.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace postern::cli {
 
 int RunDetect(const Arguments& args)
 {
     std::string address;
-    AutodetectSeams seams;
+    AutodetectSeams seams = EngineOptionsWithOverrides([](const char* name) -> std::optional<std::string> {
+                                const char* value = std::getenv(name);
+                                return value ? std::optional<std::string>(value) : std::nullopt;
+                            }).detection;
     TrustOption trust;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--no-network") {

@@ -2,6 +2,7 @@
 
 #include "platform/Charset.h"
 #include "shell/Keys.h"
+#include "shell/WideText.h"
 #include "shell/WindowPlacement.h"
 #include "shell/WindowTheme.h"
 
@@ -33,28 +34,6 @@ constexpr wchar_t kAboutText[] = L"Postern 0.1 by Halvorsoft\n"
                                  L"A native mail client for Windows.\n\n"
                                  L"Built on the Windows API, Direct2D and Schannel.";
 
-std::wstring Wide(std::u16string_view text)
-{
-    return {text.begin(), text.end()};
-}
-
-// This program's own path, however long.
-std::wstring ModulePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-    return {};
-}
-
 SizeChange SizeChangeOf(WPARAM kind)
 {
     switch (kind) {
@@ -73,7 +52,7 @@ SizeChange SizeChangeOf(WPARAM kind)
 
 int MainWindow::Run(HINSTANCE instance, int showCommand)
 {
-    if (!app_.LoadSettings())
+    if (!EnsureAccount(instance))
         return 0; // nothing to show, and nothing written
     app_.PrepareState();
 
@@ -369,9 +348,14 @@ void MainWindow::RunCommand(int id)
     if (const std::optional<AccountCommand> account = AccountCommandOf(id)) {
         if (account->action == AccountAction::remove)
             RemoveAccount(account->account);
+        else
+            OpenAccountDialog(static_cast<int32_t>(account->account));
         return;
     }
     switch (id) {
+    case command::addAccount:
+        OpenAccountDialog(-1);
+        return;
     case command::trayOpen:
         BringBack();
         return;
@@ -498,48 +482,6 @@ void MainWindow::SaveAttachment(const AttachmentRef& attachment)
 void MainWindow::ShowAbout()
 {
     MessageBoxW(Handle(), kAboutText, kAboutTitle, MB_OK | MB_ICONINFORMATION);
-}
-
-void MainWindow::RemoveAccount(size_t account)
-{
-    const AppSettings& settings = app_.Settings();
-    if (account >= settings.accounts.size())
-        return;
-    const std::wstring name = Wide(Utf8ToUtf16(settings.accounts[account].name));
-    const std::wstring question = L"Remove account \"" + name + L"\"?\n\nPostern will restart to apply the change.";
-    const HWND self = Handle();
-    const int answer = MessageBoxW(self, question.c_str(), L"Postern", MB_YESNO | MB_ICONEXCLAMATION);
-    if (!IsWindow(self) || answer != IDYES)
-        return;
-    std::string error;
-    if (!app_.RemoveAccount(account, error)) {
-        const std::wstring text = L"The account was not removed: " + Wide(Utf8ToUtf16(error));
-        MessageBoxW(self, text.c_str(), L"Postern", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    restartAfterExit_ = true;
-    DestroyWindow(self);
-}
-
-void MainWindow::RebuildAccountsMenu()
-{
-    std::vector<std::u16string> names;
-    for (const AccountConfig& account : app_.Settings().accounts)
-        names.push_back(Utf8ToUtf16(account.name));
-    menuBar_.RebuildAccounts(names);
-}
-
-void MainWindow::RestartIfAsked()
-{
-    if (!restartAfterExit_)
-        return;
-    const std::wstring path = ModulePath();
-    const auto launched = reinterpret_cast<INT_PTR>(
-        path.empty() ? nullptr : ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (launched <= 32) {
-        MessageBoxW(nullptr, L"The account was removed, but Postern could not start again. Start Postern to go on.",
-                    L"Postern", MB_OK | MB_ICONEXCLAMATION);
-    }
 }
 
 void MainWindow::OnTrayMessage(LPARAM mouseMessage)

@@ -46,6 +46,11 @@ private:
     void OnSetCursor(LPARAM hitTest, LRESULT& result);
     void SaveAttachment(const AttachmentRef& attachment);
     void ShowAbout();
+    // The settings hold an account: read, or made in the first-run dialog.
+    // False when there is nothing to show; nothing was written then.
+    [[nodiscard]] bool EnsureAccount(HINSTANCE instance);
+    // The account dialog for account `index`, or to add one (-1).
+    void OpenAccountDialog(int32_t index);
     void RemoveAccount(size_t account);
     void RebuildAccountsMenu();
     // Starts this program again once this process has saved everything.

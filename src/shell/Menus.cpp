@@ -1,5 +1,7 @@
 #include "shell/Menus.h"
 
+#include "shell/WideText.h"
+
 #include <iterator>
 
 namespace postern::shell {
@@ -33,11 +35,6 @@ constexpr COLORREF kHotColour = RGB(0x23, 0x28, 0x30);
 constexpr COLORREF kTextColour = RGB(0xE8, 0xE6, 0xE3);
 constexpr COLORREF kGreyTextColour = RGB(0x9A, 0xA0, 0xA8);
 constexpr COLORREF kLineColour = RGB(0x2A, 0x2F, 0x38);
-
-std::wstring Wide(std::u16string_view text)
-{
-    return {text.begin(), text.end()};
-}
 
 void Fill(HDC dc, const RECT& rect, COLORREF colour)
 {

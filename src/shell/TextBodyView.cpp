@@ -101,6 +101,9 @@ void TextBodyView::Inset()
     RECT text{client.left + margin, client.top + margin / 2, client.right - margin, client.bottom};
     if (text.right > text.left)
         SendMessageW(edit_, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&text));
+    // The control redraws inside the new rectangle only: text drawn before
+    // in the margin would stay there.
+    InvalidateRect(edit_, nullptr, TRUE);
 }
 
 const TextLink* TextBodyView::LinkAt(LPARAM clientPoint) const

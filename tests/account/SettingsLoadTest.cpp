@@ -245,6 +245,22 @@ TEST_F(SettingsFile, ResultTellsMissingFromDamagedFromEmpty)
     EXPECT_EQ(s.lastSelUid, 18);
 }
 
+TEST_F(SettingsFile, ADamagedFileIsSetAsideWithItsBytesUnderAFreeName)
+{
+    const std::filesystem::path path = scratch / "config.json";
+    std::filesystem::path moved;
+    std::string error;
+    for (const char* expected : {"config.json.damaged", "config.json.damaged-2", "config.json.damaged-3"}) {
+        test::WriteBytes(path, std::string("{broken ") + expected);
+        ASSERT_TRUE(SetAsideSettingsFile(path, moved, error)) << error;
+        EXPECT_EQ(moved.filename(), expected);
+        EXPECT_EQ(test::ReadBytes(moved), std::string("{broken ") + expected);
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    EXPECT_FALSE(SetAsideSettingsFile(path, moved, error)); // nothing there
+    EXPECT_FALSE(error.empty());
+}
+
 TEST_F(SettingsFile, SecretsComeOnlyFromTheirProtectedKeys)
 {
     const std::string password = ProtectSecret("pw");

@@ -50,7 +50,9 @@ TEST(Commands, MenusOfferWhatTheRowAndTheFolderAllow)
     for (const MenuBarMenu& menu : MainMenuBar())
         titles.emplace_back(menu.title);
     EXPECT_EQ(titles, (std::vector<std::u16string>{u"&File", u"&Message", u"&View", u"&Help"}));
-    EXPECT_EQ(AccountMenu(3).at(0).id, kRemoveAccountFirst + 3);
+    EXPECT_EQ(AccountMenu(3).at(0).id, kEditAccountFirst + 3);
+    EXPECT_EQ(AccountMenu(3).at(1).id, kRemoveAccountFirst + 3);
+    EXPECT_EQ(MainMenuBar().front().entries.front().id, command::addAccount);
     EXPECT_EQ(ToolbarButtonCommand(kDeleteButton), command::deleteMessages);
     EXPECT_EQ(ToolbarButtonCommand(1), command::newMessage);
 }

@@ -12,60 +12,20 @@
 #   tests/shell/interaction-window.sh BUILD     (BUILD: the Windows build folder)
 set -uo pipefail
 
-if (($# != 1)) || [[ ! -f $1/postern.exe ]]; then
-    echo "usage: $0 WINDOWS_BUILD_FOLDER (with postern.exe in it)" >&2
-    exit 2
-fi
-build=$(cd "$1" && pwd)
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-postern=$build/postern.exe
-cli=$build/postern-cli.exe
-driver=$build/window-driver.exe
-artifacts=$build/artifacts
-mkdir -p "$artifacts"
 # shellcheck source=../support/window-test.sh
 source "$repo/tests/support/window-test.sh"
-
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-export WINEARCH=win64
-export POSTERN_DEMO_DIR=$build/demo-interaction
-export POSTERN_DEMO_BUILD=$build
-export POSTERN_DEMO_NO_BUILD=1
-export POSTERN_DEMO_PORT_BASE=${POSTERN_DEMO_INTERACTION_PORT_BASE:-17820}
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-die() {
-    fail "$*"
-    exit 1
-}
-cleanup() {
-    wine "$driver" close >/dev/null 2>&1
-    wine "$driver" gone 10000 >/dev/null 2>&1
-    "$repo/scripts/demo" stop >/dev/null 2>&1
-    [[ -n ${wt_xvfb_pid:-} ]] && kill "$wt_xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
+wt_begin "$@"
+wt_demo_test interaction "${POSTERN_DEMO_INTERACTION_PORT_BASE:-17820}"
 
 wt_start_xvfb 66 1600x1000x24 || die "no free X display"
-"$repo/scripts/demo" serve >"$artifacts/interaction-serve.log" 2>&1 ||
+wt_demo_serve "$repo" "$artifacts/interaction-serve.log" ||
     die "scripts/demo serve failed: $(tail -n 5 "$artifacts/interaction-serve.log")"
-# shellcheck source=/dev/null
-source "$POSTERN_DEMO_DIR/serve.env"
-# Web links the program hands to the system land in a file: the driver is
-# the https handler of this prefix.
+data=$wt_data
+# Web links the program hands to the system land in a file.
 opened_urls=$build/demo-interaction/opened-urls.txt
-rm -f "$opened_urls"
 opened() { cat "$opened_urls" 2>/dev/null; }
-wine reg add 'HKLM\Software\Classes\https\shell\open\command' /ve /f /d \
-    "\"$(wine winepath -w "$driver" | tr -d '\r')\" record-url \"$(wine winepath -w "$opened_urls" | tr -d '\r')\" \"%1\"" \
-    >/dev/null 2>&1 || die "cannot register the driver as the https handler"
-appdata=$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
-data=$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')/Halvorsoft/Postern
+wt_record_urls "$driver" "$opened_urls" || die "cannot register the driver as the https handler"
 [[ -f $data/config.json ]] || die "no config.json in the demo's data folder '$data'"
 
 # --- helpers ----------------------------------------------------------------------------
@@ -74,6 +34,7 @@ drive() { wine "$driver" "$@" | tr -d '\r'; }
 
 start_postern() {
     timeout 600 setarch "$(uname -m)" -R wine "$postern" >>"$artifacts/interaction-postern.log" 2>&1 &
+    wt_program_pid=$!
 }
 
 # Client origin and size (screen pixels), after moving the window out of
@@ -118,21 +79,6 @@ wait_status() { # SECONDS NAME TEXT
             return 1
         fi
         sleep 0.4
-    done
-}
-
-# Polls a command until its output is WANTED.
-wait_output() { # SECONDS WANTED COMMAND...
-    local deadline=$((SECONDS + $1)) wanted=$2 got
-    shift 2
-    while :; do
-        got=$("$@")
-        [[ $got == "$wanted" ]] && return 0
-        ((SECONDS >= deadline)) && {
-            echo "$got"
-            return 1
-        }
-        sleep 0.5
     done
 }
 
@@ -270,18 +216,18 @@ link=$(wt_locate "$file" $((L + cx)) $((T + cy)) $((R - L)) $((B - T)) example/u
 if [[ -n $words && -n $link ]]; then
     read -r lx ly <<<"$link"
     drive click $((lx - cx)) $((ly - cy))
-    wait_output 10 "https://devdays-hamburg.example/unsubscribe" opened >/dev/null ||
+    wt_wait_output 10 "https://devdays-hamburg.example/unsubscribe" opened >/dev/null ||
         fail "the link click opened '$(opened)', not the unsubscribe page"
     # The handler took the foreground, as a browser would: a click on the
     # text brings it back.
     read -r wx wy <<<"$words"
     drive click $((wx - cx)) $((wy - cy))
-    wait_output 5 "focus RichEdit50W" drive focus >/dev/null || fail "a click on the body's text did not focus it"
+    wt_wait_output 5 "focus RichEdit50W" drive focus >/dev/null || fail "a click on the body's text did not focus it"
     drive key ctrl+k
-    wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+K in the body did not reach the window"
+    wt_wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+K in the body did not reach the window"
     drive click $((wx - cx)) $((wy - cy))
     drive key esc
-    wait_output 5 "focus PosternMain" drive focus >/dev/null || fail "Esc in the body did not give the keyboard back"
+    wt_wait_output 5 "focus PosternMain" drive focus >/dev/null || fail "Esc in the body did not give the keyboard back"
     [[ $(opened) == "https://devdays-hamburg.example/unsubscribe" ]] || fail "a click on plain text opened '$(opened)'"
 else
     fail "the newsletter's words or link not found by OCR ('$words', '$link')"
@@ -296,11 +242,11 @@ drive key pageup
 drive key home
 row_current 0 keys-home || fail "End, Page Up, Home did not come back to row 0"
 drive key ctrl+k
-wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+K did not focus the filter box"
+wt_wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+K did not focus the filter box"
 drive key esc
-wait_output 5 "focus PosternMain" drive focus >/dev/null || fail "Esc did not give the keyboard back to the list"
+wt_wait_output 5 "focus PosternMain" drive focus >/dev/null || fail "Esc did not give the keyboard back to the list"
 drive key ctrl+f
-wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+F did not focus the filter box"
+wt_wait_output 5 "focus Edit" drive focus >/dev/null || fail "Ctrl+F did not focus the filter box"
 drive key esc
 drive key f5
 wait_status 20 refresh "messages" || fail "F5 left the status line without the count"
@@ -312,26 +258,26 @@ sleep 0.5
 drive rclick "$x" "$(row_y 0)"
 drive popup 5000 >/dev/null && shot row-menu >/dev/null
 pick_menu 3 # Copy Sender Address
-wait_output 10 "1" bash -c "wine '$driver' clipboard 2>/dev/null | grep -c '@'" >/dev/null ||
+wt_wait_output 10 "1" bash -c "wine '$driver' clipboard 2>/dev/null | grep -c '@'" >/dev/null ||
     fail "the sender's address is not on the clipboard"
 unseen_before=$(wt_imap_count 1 INBOX UNSEEN)
 drive rclick "$x" "$(row_y 0)"
 pick_menu 1 # Mark as Unread (the row is read: opening it marked it)
 more_unseen() { (($(wt_imap_count 1 INBOX UNSEEN) > unseen_before)) && echo more; }
-wait_output 20 more more_unseen >/dev/null || fail "Mark as Unread did not reach the server"
+wt_wait_output 20 more more_unseen >/dev/null || fail "Mark as Unread did not reach the server"
 
 # Lock row 1, select rows 0 and 1, Delete: row 0 goes to the trash, row 1 stays.
 drive click "$x" "$(row_y 1)"
 sleep 0.5
 drive rclick "$x" "$(row_y 1)"
 pick_menu 2 # Lock (protect from deletion)
-wait_output 10 1 locks >/dev/null || fail "the row menu's Lock wrote no lock"
+wt_wait_output 10 1 locks >/dev/null || fail "the row menu's Lock wrote no lock"
 drive click "$x" "$(row_y 0)"
 drive click "$x" "$(row_y 1)" shift
 sleep 0.5
 drive key delete
 # Two rows chosen, one of them locked: one message leaves the inbox.
-wait_output 20 $((inbox_all - 1)) wt_imap_count 1 INBOX ALL >/dev/null ||
+wt_wait_output 20 $((inbox_all - 1)) wt_imap_count 1 INBOX ALL >/dev/null ||
     fail "Delete did not delete exactly the unlocked row on the server"
 
 # The folder menu on Work's inbox marks it all read.
@@ -339,7 +285,7 @@ rail_label Inbox
 drive rclick "$RX" "$RY"
 drive popup 5000 >/dev/null && shot folder-menu >/dev/null
 pick_menu 1 # Mark All as Read
-wait_output 20 0 wt_imap_count 1 INBOX UNSEEN >/dev/null || fail "Mark All as Read left unread mail on the server"
+wt_wait_output 20 0 wt_imap_count 1 INBOX UNSEEN >/dev/null || fail "Mark All as Read left unread mail on the server"
 
 # --- dragging rows onto a folder ----------------------------------------------------------
 
@@ -355,7 +301,7 @@ drive move "$RX" "$RY"
 sleep 0.6
 shot drag >/dev/null
 drive up "$RX" "$RY"
-wait_output 20 $((archive_before + 2)) wt_imap_count 1 Archive ALL >/dev/null ||
+wt_wait_output 20 $((archive_before + 2)) wt_imap_count 1 Archive ALL >/dev/null ||
     fail "the two dragged rows are not in Archive on the server"
 
 # Across accounts: Home's Archive refuses Work's rows.
@@ -415,14 +361,14 @@ drive click $((hx - cx)) $((hy - cy))
 sleep 3
 drive rclick "$x" "$(row_y 0)"
 pick_menu 2 # Lock
-wait_output 10 2 locks >/dev/null || fail "the Home message was not locked"
+wt_wait_output 10 2 locks >/dev/null || fail "the Home message was not locked"
 drive click "$x" "$(row_y 0)"
 sleep 1
 
 drive key alt+f
 drive key c      # Accounts
 drive key enter  # Work
-drive key enter  # Remove…
+drive key r      # Remove…
 question=$(drive dialog Postern 5000) || die "removing Work asked nothing"
 wt_contains "$question" 'Remove account "Work"?' || fail "the question reads '$question'"
 wt_contains "$question" "Postern will restart to apply the change." || fail "the question reads '$question'"

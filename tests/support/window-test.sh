@@ -3,6 +3,57 @@
 # probes, painted text read back with OCR, and the positions the program's
 # own layout code computes (postern-cli layout), never numbers copied here.
 
+# The start of a window test: the one argument is the Windows build folder.
+# Sets build, postern, cli, driver and artifacts, Wine's settings, and
+# fail/die, which count into failures.
+wt_begin() { # SCRIPT-ARGUMENTS...
+    if (($# != 1)) || [[ ! -f $1/postern.exe ]]; then
+        echo "usage: $0 WINDOWS_BUILD_FOLDER (with postern.exe in it)" >&2
+        exit 2
+    fi
+    build=$(cd "$1" && pwd)
+    postern=$build/postern.exe
+    cli=$build/postern-cli.exe
+    driver=$build/window-driver.exe
+    artifacts=$build/artifacts
+    mkdir -p "$artifacts"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree=;mshtml="
+    export WINEARCH=win64
+    failures=0
+}
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+die() {
+    fail "$*"
+    exit 1
+}
+
+# A test on the demo's servers, in BUILD/demo-NAME on ports from BASE: when
+# the script ends, the program is closed (and given the time to save and
+# sign out when the script started it as wt_program_pid), then the servers
+# and Xvfb stop.
+wt_demo_test() { # NAME BASE
+    export POSTERN_DEMO_DIR=$build/demo-$1
+    export POSTERN_DEMO_BUILD=$build
+    export POSTERN_DEMO_NO_BUILD=1
+    export POSTERN_DEMO_PORT_BASE=$2
+    trap wt_demo_end EXIT
+}
+wt_demo_end() {
+    wine "$driver" close >/dev/null 2>&1
+    wine "$driver" gone 10000 >/dev/null 2>&1
+    local i
+    for i in $(seq 100); do
+        [[ -n ${wt_program_pid:-} ]] && kill -0 "$wt_program_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    "$repo/scripts/demo" stop >/dev/null 2>&1
+    [[ -n ${wt_xvfb_pid:-} ]] && kill "$wt_xvfb_pid" 2>/dev/null
+}
+
 # Starts Xvfb on the first free display from FIRST; sets DISPLAY and
 # wt_xvfb_pid. The caller kills it.
 wt_start_xvfb() { # FIRST GEOMETRY
@@ -102,4 +153,41 @@ session.select('"%s"' % mailbox, readonly=True)
 print(len(session.search(None, criteria)[1][0].split()))
 session.logout()
 PY
+}
+
+# Polls a command until its output is WANTED; prints the last output when
+# the time runs out.
+wt_wait_output() { # SECONDS WANTED COMMAND...
+    local deadline=$((SECONDS + $1)) wanted=$2 got
+    shift 2
+    while :; do
+        got=$("$@")
+        [[ $got == "$wanted" ]] && return 0
+        ((SECONDS >= deadline)) && {
+            echo "$got"
+            return 1
+        }
+        sleep 0.5
+    done
+}
+
+# The demo's servers and a fresh prefix for a window test, in
+# $POSTERN_DEMO_DIR on ports from $POSTERN_DEMO_PORT_BASE (both set by the
+# caller): sources serve.env and sets wt_data, the program's data folder.
+wt_demo_serve() { # REPO LOG
+    "$1/scripts/demo" serve >"$2" 2>&1 || return 1
+    # shellcheck source=/dev/null
+    source "$POSTERN_DEMO_DIR/serve.env"
+    local appdata
+    appdata=$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')
+    wt_data=$(wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')/Halvorsoft/Postern
+}
+
+# Makes the window driver the prefix's https handler: web links the program
+# hands to the system are appended to FILE instead of opening a browser.
+wt_record_urls() { # DRIVER FILE
+    rm -f "$2"
+    wine reg add 'HKLM\Software\Classes\https\shell\open\command' /ve /f /d \
+        "\"$(wine winepath -w "$1" | tr -d '\r')\" record-url \"$(wine winepath -w "$2" | tr -d '\r')\" \"%1\"" \
+        >/dev/null 2>&1
 }

@@ -7,13 +7,16 @@ the autodetection tests (the fixture's localhost certificate).
   GET /v1.1/missing.test     404 whose body is a valid document (must not count)
   GET /v1.1/garbage.test     200, not a document
   GET /v1.1/deadhost.test    200, IMAP host that does not answer
+  GET /v1.1/example.test     with --mail-ports IMAP,SMTPS: 200, the fixture's
+                             Dovecot and Postfix on localhost, both SSL (the
+                             window tests add an account through detection)
   GET /mail/config-v1.1.xml?emailaddress=ADDRESS
                              200 for an address at autoconf.test (SMTP 465
                              SSL), 400 when the decoded address holds a space
                              (a "+" sent unencoded), 404 otherwise
 Anything else: 404.
 
-Usage: autoconfig_peer.py --certs DIR --port PORT [--pidfile F] [--ready F]
+Usage: autoconfig_peer.py --certs DIR --port PORT [--mail-ports I,S] [--pidfile F] [--ready F]
 (default port $POSTERN_AUTOCONFIG_PORT). Exits by itself after
 --max-lifetime seconds; every connection times out after 10 s.
 """
@@ -28,15 +31,15 @@ from peer_process import (HttpsServer, QuietHandler, parse_peer_arguments, peer_
 
 
 
-def document(imap_host, smtp_host, smtp_port, smtp_socket):
+def document(imap_host, smtp_host, smtp_port, smtp_socket, imap_port=143, imap_socket="STARTTLS"):
     return f"""<?xml version="1.0"?>
 <clientConfig version="1.1">
   <emailProvider id="test">
     <incomingServer type="pop3"><hostname>pop.invalid</hostname><port>995</port></incomingServer>
     <incomingServer type="imap">
       <hostname> {imap_host} </hostname>
-      <port>143</port>
-      <socketType>STARTTLS</socketType>
+      <port>{imap_port}</port>
+      <socketType>{imap_socket}</socketType>
     </incomingServer>
     <outgoingServer type="smtp">
       <hostname>{smtp_host}</hostname>
@@ -80,7 +83,12 @@ class Handler(QuietHandler):
 
 
 def main():
-    args = parse_peer_arguments(peer_arguments(__doc__, "POSTERN_AUTOCONFIG_PORT"), "POSTERN_AUTOCONFIG_PORT")
+    parser = peer_arguments(__doc__, "POSTERN_AUTOCONFIG_PORT")
+    parser.add_argument("--mail-ports", help="IMAP,SMTPS ports of the fixture's mail servers")
+    args = parse_peer_arguments(parser, "POSTERN_AUTOCONFIG_PORT")
+    if args.mail_ports:
+        imap, smtps = (int(port) for port in args.mail_ports.split(","))
+        ISPDB["example.test"] = (200, document("localhost", "localhost", smtps, "SSL", imap, "SSL"))
     server = HttpsServer(args.port, server_context(args.certs), Handler)
     serve_until_stopped(args, server.serve_forever)
 

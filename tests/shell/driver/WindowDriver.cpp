@@ -53,6 +53,16 @@
 //   window-driver taskbar-created  tells the window the taskbar is back
 //   window-driver frames N       repaints the window N times, prints the mean
 //                                time of a frame: "frames N mean-ms M"
+//   window-driver control ID     prints the text of the window's control ID
+//   window-driver control-at ID  prints "X Y", the centre of control ID in
+//                                client coordinates (to click it)
+//   window-driver record-url FILE URL
+//                                appends URL to FILE (registered as a URL
+//                                handler, it stands in for the browser)
+//
+// With POSTERN_DRIVER_CLASS set, "the window" is the program's window of that
+// class (whatever its title) instead of the main window: PosternAccount for
+// the account dialog.
 //
 // Printed line: "window L T R B client L T R B zoomed Z iconic I" (screen
 // coordinates; the client rectangle too). Rectangles of popup menus and
@@ -90,6 +100,10 @@ constexpr DWORD kCursorSettleMs = 50;
 
 HWND FindMain()
 {
+    wchar_t other[64]{};
+    const DWORD length = GetEnvironmentVariableW(L"POSTERN_DRIVER_CLASS", other, 64);
+    if (length > 0 && length < 64)
+        return FindWindowW(other, nullptr);
     return FindWindowW(kClassName, kTitle);
 }
 
@@ -164,7 +178,7 @@ int Usage()
                "       | down X Y | move X Y | up X Y | type TEXT | key [ctrl+|shift+|alt+]NAME\n"
                "       | clipboard | popup MS | popup-gone MS | dialog TITLE MS | dialog-press TITLE TEXT\n"
                "       | dialog-gone TITLE MS | focus | cursor X Y | tray-delete | taskbar-created | frames N\n"
-               "       | record-url FILE URL   (registered as a URL handler: appends URL to FILE)\n",
+               "       | control ID | control-at ID | record-url FILE URL\n",
                stderr);
     return 2;
 }
@@ -856,6 +870,26 @@ int Run(int argc, wchar_t** argv)
             return 1;
         }
         return PressDialogButton(dialog, argv[3]);
+    }
+    if ((command == L"control" || command == L"control-at") && argc == 3) {
+        long controlId = 0;
+        if (!Number(argv[2], controlId))
+            return Usage();
+        HWND control = GetDlgItem(window, static_cast<int>(controlId));
+        if (!control) {
+            std::fputs("no such control\n", stderr);
+            return 1;
+        }
+        if (command == L"control") {
+            std::printf("%s\n", Utf8(OneLine(TextOf(control))).c_str());
+        } else {
+            RECT rect{};
+            GetWindowRect(control, &rect);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+            std::printf("%ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        }
+        std::fflush(stdout);
+        return 0;
     }
     if (command == L"focus" && argc == 2)
         return PrintFocus(window);

@@ -165,7 +165,7 @@ SignInPlan PlanSignInButton(const AccountFormFields& fields, const AppSettings& 
 }
 
 NewGoogleAccount GoogleAccountFrom(const OAuthTokens& tokens, const OAuthClientChoice& client,
-                                   const AppSettings& settings)
+                                   const AppSettings& settings, const GoogleMailServers& google)
 {
     NewGoogleAccount result;
     if (tokens.email.empty()) {
@@ -182,10 +182,10 @@ NewGoogleAccount GoogleAccountFrom(const OAuthTokens& tokens, const OAuthClientC
     account.name = tokens.email;
     account.user = tokens.email;
     account.email = tokens.email;
-    account.imapHost = std::string(kGoogleImapHost);
-    account.imapPort = 993;
-    account.smtpHost = std::string(kGoogleSmtpHost);
-    account.smtpPort = 465;
+    account.imapHost = google.imapHost;
+    account.imapPort = google.imapPort;
+    account.smtpHost = google.smtpHost;
+    account.smtpPort = google.smtpPort;
     account.auth = AuthKind::gmail;
     account.refreshToken = tokens.refreshToken;
     account.clientId = client.id;
@@ -250,12 +250,12 @@ DetectionStart PlanDetection(std::string_view emailField)
     return start;
 }
 
-AccountFormFields WithGmailPreset(AccountFormFields fields)
+AccountFormFields WithGmailPreset(AccountFormFields fields, const GoogleMailServers& google)
 {
-    fields.imapHost = std::string(kGoogleImapHost);
-    fields.imapPort = "993";
-    fields.smtpHost = std::string(kGoogleSmtpHost);
-    fields.smtpPort = "465";
+    fields.imapHost = google.imapHost;
+    fields.imapPort = Decimal(google.imapPort);
+    fields.smtpHost = google.smtpHost;
+    fields.smtpPort = Decimal(google.smtpPort);
     fields.googleSignIn = true;
     return fields;
 }

@@ -15,8 +15,14 @@
 
 namespace postern {
 
-inline constexpr std::string_view kGoogleImapHost = "imap.gmail.com";
-inline constexpr std::string_view kGoogleSmtpHost = "smtp.gmail.com";
+// Where Google accounts read and send mail.
+struct GoogleMailServers {
+    std::string imapHost = "imap.gmail.com";
+    int32_t imapPort = 993;
+    std::string smtpHost = "smtp.gmail.com";
+    int32_t smtpPort = 465;
+};
+
 inline constexpr std::string_view kGoogleConsoleUrl = "https://console.cloud.google.com/apis/credentials";
 
 // The dialog's fields as typed, in UTF-8.
@@ -77,7 +83,7 @@ struct NewGoogleAccount {
     std::string status;
 };
 [[nodiscard]] NewGoogleAccount GoogleAccountFrom(const OAuthTokens& tokens, const OAuthClientChoice& client,
-                                                 const AppSettings& settings);
+                                                 const AppSettings& settings, const GoogleMailServers& google = {});
 
 // Adds the account (index outside the list) or replaces the one at index;
 // a client typed into the dialog becomes the remembered one.
@@ -104,6 +110,6 @@ struct DetectionStart {
 [[nodiscard]] DetectionStart PlanDetection(std::string_view emailField);
 
 // What the dialog's Gmail preset puts into the fields.
-[[nodiscard]] AccountFormFields WithGmailPreset(AccountFormFields fields);
+[[nodiscard]] AccountFormFields WithGmailPreset(AccountFormFields fields, const GoogleMailServers& google = {});
 
 } // namespace postern

@@ -12,6 +12,7 @@
 // RailModel and MailCaches.
 #pragma once
 
+#include "account/AccountForm.h"
 #include "account/Autodetect.h"
 #include "account/GoogleSignIn.h"
 #include "account/Settings.h"
@@ -63,6 +64,7 @@ enum class SizeChange { restored, minimized, maximized, other };
 struct EngineOptions {
     SignInOptions signIn;
     AutodetectSeams detection;
+    GoogleMailServers googleMail; // for accounts made by a Google sign-in
     bool startWatchers = true;
 };
 

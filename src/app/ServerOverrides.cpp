@@ -62,6 +62,14 @@ EngineOptions EngineOptionsWithOverrides(const std::function<std::optional<std::
         options.signIn.endpoints.tokenHost = oauth->host;
         options.signIn.endpoints.tokenPort = oauth->port;
     }
+    if (const std::optional<HostPort> imap = hostPort("POSTERN_GOOGLE_IMAP")) {
+        options.googleMail.imapHost = imap->host;
+        options.googleMail.imapPort = imap->port;
+    }
+    if (const std::optional<HostPort> smtp = hostPort("POSTERN_GOOGLE_SMTP")) {
+        options.googleMail.smtpHost = smtp->host;
+        options.googleMail.smtpPort = smtp->port;
+    }
     return options;
 }
 

@@ -6,6 +6,8 @@
 //   POSTERN_DNS_SERVER=IP:PORT     SRV and MX queries
 //   POSTERN_PROBE_PORTS=I,S,M      the IMAP, SMTPS and submission probe ports
 //   POSTERN_OAUTH=HOST:PORT        Google's authorization and token endpoints
+//   POSTERN_GOOGLE_IMAP=HOST:PORT  where accounts made by a Google sign-in
+//   POSTERN_GOOGLE_SMTP=HOST:PORT  read and send mail
 #pragma once
 
 #include "app/PosternApp.h"

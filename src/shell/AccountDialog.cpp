@@ -56,7 +56,8 @@ public:
                      ? request.index
                      : -1),
           clientFields_(request.settings.googleClientId.empty()),
-          controls_(AccountDialogControls(Adding(), clientFields_)), initialStatus_(request.initialStatus)
+          controls_(AccountDialogControls(Adding(), clientFields_)), initialStatus_(request.initialStatus),
+          google_(request.googleMail)
     {
     }
     ~AccountDialog() override
@@ -111,6 +112,7 @@ private:
     const bool clientFields_; // no Google client remembered yet
     const std::vector<DialogControl> controls_;
     const std::u16string initialStatus_;
+    const GoogleMailServers google_;
     bool saved_ = false;
     bool done_ = false;
     bool detectBusy_ = false;
@@ -317,7 +319,7 @@ void AccountDialog::OnCommand(int controlId, int code)
         UpdateEnabling();
         break;
     case id::gmailPreset:
-        WriteFields(WithGmailPreset(ReadFields()));
+        WriteFields(WithGmailPreset(ReadFields(), google_));
         UpdateEnabling();
         SetStatus(std::u16string_view(kPresetApplied));
         break;
@@ -437,7 +439,7 @@ void AccountDialog::OnSignIn(const SignInResultRecord& result)
         Commit(std::move(account), pendingSave_.client);
         return;
     }
-    NewGoogleAccount made = GoogleAccountFrom(result.tokens, client_, settings_);
+    NewGoogleAccount made = GoogleAccountFrom(result.tokens, client_, settings_, google_);
     if (!made.account) {
         SetStatus(made.status);
         return;

@@ -5,6 +5,7 @@
 // back as records, so the dialog stays responsive and can close at any time.
 #pragma once
 
+#include "account/AccountForm.h"
 #include "account/Settings.h"
 #include "app/AccountSetupTasks.h"
 
@@ -21,6 +22,7 @@ struct AccountDialogRequest {
     AccountSetupTasks& tasks;           // detection and sign-in
     int32_t index = -1;                 // the account to edit; outside the list: add
     std::u16string initialStatus;       // said on the status line at first
+    GoogleMailServers googleMail;       // for the Gmail preset and Google sign-ins
 };
 
 // Runs the dialog until it is saved, cancelled or closed; `owner` (may be

@@ -66,8 +66,9 @@ bool MainWindow::EnsureAccount(HINSTANCE instance)
     // directly.
     Win32UiPort port(nullptr);
     AccountSetupTasks tasks(port, app_.Options().detection, app_.Options().signIn);
-    const bool saved =
-        RunAccountDialog(instance, nullptr, {app_.Settings(), app_.SettingsFile(), tasks, -1, std::move(status)});
+    const bool saved = RunAccountDialog(
+        instance, nullptr,
+        {app_.Settings(), app_.SettingsFile(), tasks, -1, std::move(status), app_.Options().googleMail});
     if (saved)
         app_.FirstAccountSaved();
     return saved;
@@ -78,8 +79,9 @@ void MainWindow::OpenAccountDialog(int32_t index)
     const HWND self = Handle();
     const size_t accounts = app_.Settings().accounts.size();
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(self, GWLP_HINSTANCE));
-    const bool saved =
-        RunAccountDialog(instance, self, {app_.Settings(), app_.SettingsFile(), app_.AccountSetup(), index, {}});
+    const bool saved = RunAccountDialog(
+        instance, self,
+        {app_.Settings(), app_.SettingsFile(), app_.AccountSetup(), index, {}, app_.Options().googleMail});
     // The window may have been closed meanwhile (Exit in the notification
     // area's menu).
     if (!saved || !IsWindow(self) || Handle() != self)

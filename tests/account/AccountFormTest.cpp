@@ -188,7 +188,7 @@ TEST(AccountForm, AGoogleSignInAddsTheAccountOnceAndRemembersATypedClient)
     ASSERT_TRUE(made.account);
     EXPECT_EQ(made.account->name, "carol@gmail.test");
     EXPECT_EQ(made.account->user, "carol@gmail.test");
-    EXPECT_EQ(made.account->imapHost, kGoogleImapHost);
+    EXPECT_EQ(made.account->imapHost, "imap.gmail.com");
     EXPECT_EQ(made.account->smtpPort, 465);
     EXPECT_EQ(made.account->refreshToken, "refresh");
     EXPECT_EQ(made.account->clientSecret, "typed-secret");
@@ -267,8 +267,11 @@ TEST(AccountForm, EditingShowsTheAccountAndTheGmailPresetSetsGooglesServers)
     EXPECT_EQ(fields.clientId, "own");
 
     const AccountFormFields preset = WithGmailPreset(Filled());
-    EXPECT_EQ(preset.imapHost, kGoogleImapHost);
-    EXPECT_EQ(preset.smtpHost, kGoogleSmtpHost);
+    EXPECT_EQ(preset.imapHost, "imap.gmail.com");
+    EXPECT_EQ(preset.smtpHost, "smtp.gmail.com");
+    const AccountFormFields local = WithGmailPreset(Filled(), {"localhost", 1993, "localhost", 1465});
+    EXPECT_EQ(local.imapPort, "1993");
+    EXPECT_EQ(local.smtpHost, "localhost");
     EXPECT_EQ(preset.imapPort, "993");
     EXPECT_TRUE(preset.googleSignIn);
     EXPECT_EQ(preset.email, "alice@example.test");

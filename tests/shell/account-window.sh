@@ -19,11 +19,11 @@ wt_begin "$@"
 wt_demo_test accounts "${POSTERN_DEMO_ACCOUNTS_PORT_BASE:-17860}"
 
 wt_start_xvfb 86 1600x1000x24 || die "no free X display"
-wt_demo_serve "$repo" "$artifacts/accounts-serve.log" ||
+# A first start: the demo's servers, a prefix without settings.
+wt_demo_serve "$repo" "$artifacts/accounts-serve.log" --first-run ||
     die "scripts/demo serve failed: $(tail -n 5 "$artifacts/accounts-serve.log")"
 config=$wt_data/config.json
-# A first start: the demo's settings go.
-rm -f "$config" "$wt_data/locked.json"
+[[ ! -e $config ]] || die "the first-run prefix has settings already"
 
 # --- helpers ----------------------------------------------------------------------------
 
@@ -31,13 +31,9 @@ drive() { wine "$driver" "$@" | tr -d '\r'; }
 # The same on the account dialog.
 dialog() { POSTERN_DRIVER_CLASS=PosternAccount wine "$driver" "$@" | tr -d '\r'; }
 
-# Detection asks the fixture's autoconfig server (standing in for the ISPDB)
-# and knocks on its Dovecot; the DNS step goes to a loopback address where
-# nothing answers, so no query leaves the machine.
+# serve.env points detection and Google at the fixture's servers.
 start_postern() {
-    POSTERN_AUTOCONFIG=localhost:$POSTERN_AUTOCONFIG_PORT POSTERN_DNS_SERVER=127.0.0.2:53 \
-        POSTERN_PROBE_PORTS=$POSTERN_IMAP_PORT,$POSTERN_SMTPS_PORT,$POSTERN_SUBMISSION_PORT \
-        timeout 600 setarch "$(uname -m)" -R wine "$postern" >>"$artifacts/accounts-postern.log" 2>&1 &
+    timeout 600 setarch "$(uname -m)" -R wine "$postern" >>"$artifacts/accounts-postern.log" 2>&1 &
     wt_program_pid=$!
 }
 
@@ -50,11 +46,19 @@ press() { # ID
     dialog click "$x" "$y"
 }
 
-# Clicks into a field, selects what it holds and types TEXT over it.
+# Clicks into a field until it has the keyboard (a window that has just
+# appeared may not take the first click), selects what it holds and types
+# TEXT over it; a visible field is read back.
 fill() { # ID TEXT
-    press "$1"
+    local attempt
+    for attempt in 1 2 3; do
+        press "$1"
+        wt_wait_output 3 "focus Edit $1" dialog focus >/dev/null && break
+    done
     dialog key ctrl+a
     if [[ -n $2 ]]; then dialog type "$2"; else dialog key delete; fi
+    [[ $1 == 211 || $1 == 213 ]] && return 0 # secrets do not show their text
+    wt_wait_output 5 "$2" dialog control "$1" >/dev/null || fail "field $1 reads '$(dialog control "$1")', not '$2'"
 }
 
 status_is() { # TEXT
@@ -159,22 +163,127 @@ rail_reads second-account "EXAMPLE.TEST" "HOME" || fail "the second account is n
 [[ $(accounts) == *" | Home $POSTERN_USER2 localhost:$POSTERN_IMAP_PORT $POSTERN_SMTPS_PORT" ]] ||
     fail "config.json holds '$(accounts)' after adding Home"
 
-# --- File > Accounts > first > Edit: a new label ---------------------------------------------
+# --- File > Accounts > first > Edit: a new label, and the other user's mailbox -------------
+
+open_edit_first() {
+    drive key alt+f
+    sleep 0.4
+    drive key c     # Accounts
+    drive key enter # the first account
+    drive key e     # Edit…
+    dialog find 10000 >/dev/null
+}
+open_edit_first || die "Edit opened no dialog"
+sleep 0.5
+shot dialog-edit >/dev/null
+[[ $(dialog control 202) == "$POSTERN_EMAIL1" && $(dialog control 206) == "$POSTERN_IMAP_PORT" ]] ||
+    fail "the edit dialog shows '$(dialog control 202)' on port '$(dialog control 206)'"
+fill 201 Work
+fill 204 "$POSTERN_USER2"
+fill 211 "$POSTERN_PASS2"
+press 215
+dialog gone 10000 >/dev/null || fail "Save did not close the edit dialog"
+# Work now reads the second user's mailbox: its folders come from there.
+rail_reads edited "WORK" "HOME" "Reisen" || fail "the edited label is not in the rail"
+# Nothing of the first user's mailbox stays: its folder Projekte goes.
+rail_has_projekte() { wt_contains "$(wt_ocr "$(shot edited)" 0 150 240 700)" Projekte && echo yes || echo no; }
+wt_wait_output 30 no rail_has_projekte >/dev/null || fail "the first user's folders stayed after the edit"
+[[ $(accounts) == "Work $POSTERN_USER2 "* ]] || fail "config.json holds '$(accounts)' after the edit"
+
+# --- Sign in with Google: the one-time setup, then the same account once only --------------
+
+# The sign-in page the program hands to "the browser" (the driver, as the
+# prefix's https handler) is followed by the test's HTTP client: the OAuth
+# server answers with its redirect, which reaches the program's listener.
+opened_urls=$POSTERN_DEMO_DIR/opened-urls.txt
+wt_record_urls "$driver" "$opened_urls" || die "cannot register the driver as the https handler"
+browser_signs_in() {
+    local url="" redirect i
+    for i in $(seq 40); do
+        url=$(grep -F /o/oauth2/v2/auth "$opened_urls" 2>/dev/null | tail -n 1)
+        [[ -n $url ]] && break
+        sleep 0.5
+    done
+    rm -f "$opened_urls"
+    [[ -n $url ]] || return 1
+    redirect=$(curl -sf --max-time 20 --cacert "$POSTERN_TEST_CA" "$url") || return 1
+    curl -sf --max-time 20 "$redirect" >/dev/null
+}
+
+# What the dialog reads on the screen (OCR of its client area).
+dialog_reads() { # NAME TEXT...
+    local line window file text want
+    line=$(dialog state) || return 1
+    read -ra window <<<"$line"
+    file=$(shot "$1")
+    text=$(wt_ocr "$file" "${window[6]}" "${window[7]}" $((window[8] - window[6])) $((window[9] - window[7])))
+    for want in "${@:2}"; do
+        wt_contains "$text" "$want" || {
+            echo "dialog ($file): '$want' not in '$text'" >&2
+            return 1
+        }
+    done
+}
 
 drive key alt+f
 sleep 0.4
-drive key c     # Accounts
-drive key enter # the first account
-drive key enter # Edit…
-dialog find 10000 >/dev/null || die "Edit opened no dialog"
-sleep 0.5
-shot dialog-edit >/dev/null
-[[ $(dialog control 202) == "$POSTERN_EMAIL1" ]] || fail "the edit dialog shows '$(dialog control 202)'"
-fill 201 Work
-press 215
-dialog gone 10000 >/dev/null || fail "Save did not close the edit dialog"
-rail_reads edited "WORK" "HOME" || fail "the edited label is not in the rail"
-[[ $(accounts) == "Work $POSTERN_USER1 "* ]] || fail "config.json holds '$(accounts)' after the edit"
+drive key a
+dialog find 10000 >/dev/null || die "File > Add Account opened no dialog"
+dialog_reads dialog-google-setup "Account label" "OAuth Client ID" "One-time Google setup" "Sign in with Google" ||
+    fail "the one-time Google setup does not read as it should"
+press 210 # "Sign in with Google" as the way in: the client fields open
+fill 212 postern-window-test
+fill 213 window-test-secret
+press 221
+status_is "Waiting for Google sign-in in your browser…" || fail "the sign-in said '$(dialog control 217)'"
+browser_signs_in || fail "the browser step of the sign-in failed"
+dialog gone 20000 >/dev/null || fail "the Google sign-in did not add the account"
+google=$(/usr/bin/python3 -c 'import json, sys
+c = json.load(open(sys.argv[1], encoding="utf-8"))
+a = c["accounts"][-1]
+print(a["name"], a["auth"], a["imapHost"], a["imapPort"], bool(a.get("refreshTokenEnc")), "refreshToken" in a,
+      c.get("googleClientId"))' "$config" 2>&1)
+[[ $google == "$POSTERN_EMAIL1 gmail localhost $POSTERN_IMAP_PORT True False postern-window-test" ]] ||
+    fail "the Google account in config.json reads '$google'"
+
+# The client is remembered: no setup fields now, and the same Google
+# account is not added twice.
+drive key alt+f
+sleep 0.4
+drive key a
+dialog find 10000 >/dev/null || die "File > Add Account opened no dialog the second time"
+dialog_reads dialog-add-gmail "Adding Gmail" "Sign in with Google" || fail "the dialog still asks for the setup"
+dialog control 212 >/dev/null 2>&1 && fail "the client fields are still there"
+press 221
+browser_signs_in || fail "the browser step of the second sign-in failed"
+status_is "That Google account is already added." || fail "a second sign-in said '$(dialog control 217)'"
+press 216
+dialog gone 10000 >/dev/null || fail "Cancel did not close the dialog"
+[[ $(/usr/bin/python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["accounts"]))' "$config") == 3 ]] ||
+    fail "config.json does not hold three accounts"
+
+# --- the dialog at 144 DPI ----------------------------------------------------------------
+
+drive close
+drive gone 20000 >/dev/null || fail "the program did not end"
+for _ in $(seq 100); do kill -0 "$wt_program_pid" 2>/dev/null || break; sleep 0.2; done
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+start_postern
+drive find 30000 >/dev/null || die "no main window at 144 DPI"
+drive key alt+f
+sleep 0.4
+drive key a
+dialog find 10000 >/dev/null || die "File > Add Account opened no dialog at 144 DPI"
+dialog_reads dialog-add-144 "Account label" "Adding Gmail" "Cancel" || fail "the dialog at 144 DPI does not read as it should"
+line=$(dialog state)
+read -ra window <<<"$line"
+(((window[8] - window[6]) == 930 && (window[9] - window[7]) == 975)) ||
+    fail "the dialog's client area at 144 DPI is not 930 x 975: '$line'"
+press 216
+dialog gone 10000 >/dev/null || fail "Cancel did not close the dialog at 144 DPI"
+open_edit_first || die "Edit opened no dialog at 144 DPI"
+dialog_reads dialog-edit-144 "Work" "Username" || fail "the edit dialog at 144 DPI does not read as it should"
+press 216
 
 echo "account-window: $failures failure(s); screenshots in $artifacts/accounts-*.png"
 ((failures == 0))

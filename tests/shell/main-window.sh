@@ -190,22 +190,45 @@ if ! timeout 120 wine "$build/shell_tests.exe" >"$work/shell_tests.log" 2>&1; th
     fail "shell_tests.exe failed"
 fi
 
-# --- no usable account: no window, exit 0, nothing written ------------------------
+# --- no usable account: the account dialog; closing it ends the program ----------
+
+# Starts the program, waits for a window of CLASS, prints the text of its
+# control ID, closes it, and checks the program then ends with 0.
+first_window() { # WHAT CLASS ID
+    start_postern
+    POSTERN_DRIVER_CLASS=$2 wine "$driver" find 30000 >/dev/null || fail "$1: no window of class $2"
+    POSTERN_DRIVER_CLASS=$2 wine "$driver" control "$3" | tr -d '\r'
+    POSTERN_DRIVER_CLASS=$2 wine "$driver" close
+    wait_postern
+    [[ $postern_rc == 0 ]] || fail "$1: postern.exe exited with $postern_rc after its window closed"
+}
 
 rm -rf "$data"
-timeout 60 wine "$postern" >/dev/null
-rc=$?
-[[ $rc == 0 ]] || fail "with an empty data folder postern.exe exited with $rc (124: it did not end)"
-[[ ! -e $config ]] || fail "with an empty data folder postern.exe wrote $config"
+first_window "an empty data folder" PosternAccount 217 >/dev/null
+[[ ! -e $config ]] || fail "closing the first-run dialog wrote $config"
 
 mkdir -p "$data"
 printf '{"accounts":[{"name":"NoHost","email":"nohost@example.test"}]}' >"$config"
-timeout 60 wine "$postern" >/dev/null
-rc=$?
-[[ $rc == 0 ]] || fail "with an account without a host postern.exe exited with $rc"
+first_window "an account without a host" PosternAccount 217 >/dev/null
 [[ $(cat "$config") == '{"accounts":[{"name":"NoHost","email":"nohost@example.test"}]}' ]] ||
     fail "a settings file without a usable account was rewritten"
-rm -f "$config"
+
+# A damaged file is set aside with its bytes before anything new is written.
+printf '{"accounts":[{"name":' >"$config"
+status=$(first_window "a damaged settings file" PosternAccount 217)
+[[ $status == "The settings file was damaged; it is kept as config.json.damaged. Add your account again." ]] ||
+    fail "the first-run dialog says '$status' about a damaged file"
+[[ ! -e $config && $(cat "$config.damaged") == '{"accounts":[{"name":' ]] ||
+    fail "the damaged settings file was not kept as config.json.damaged"
+rm -f "$config.damaged"
+
+# One that cannot be read is left alone: the program says so and ends.
+mkdir -p "$config"
+message=$(first_window "an unreadable settings file" "#32770" 65535)
+[[ $message == "Postern cannot read its settings file and has not changed it:"* ]] ||
+    fail "an unreadable settings file gave the message '$message'"
+[[ -d $config ]] || fail "the unreadable settings file was replaced"
+rm -rf "$config"
 
 # --- one account -----------------------------------------------------------------
 

@@ -174,8 +174,9 @@ wt_wait_output() { # SECONDS WANTED COMMAND...
 # The demo's servers and a fresh prefix for a window test, in
 # $POSTERN_DEMO_DIR on ports from $POSTERN_DEMO_PORT_BASE (both set by the
 # caller): sources serve.env and sets wt_data, the program's data folder.
-wt_demo_serve() { # REPO LOG
-    "$1/scripts/demo" serve >"$2" 2>&1 || return 1
+# ARGS go to `scripts/demo serve` (--first-run: no accounts).
+wt_demo_serve() { # REPO LOG [ARGS...]
+    "$1/scripts/demo" serve "${@:3}" >"$2" 2>&1 || return 1
     # shellcheck source=/dev/null
     source "$POSTERN_DEMO_DIR/serve.env"
     local appdata

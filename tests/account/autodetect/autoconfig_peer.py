@@ -7,16 +7,18 @@ the autodetection tests (the fixture's localhost certificate).
   GET /v1.1/missing.test     404 whose body is a valid document (must not count)
   GET /v1.1/garbage.test     200, not a document
   GET /v1.1/deadhost.test    200, IMAP host that does not answer
-  GET /v1.1/example.test     with --mail-ports IMAP,SMTPS: 200, the fixture's
-                             Dovecot and Postfix on localhost, both SSL (the
-                             window tests add an account through detection)
+  GET /v1.1/DOMAIN           with --mail-domain DOMAIN --mail-ports IMAP,SMTPS:
+                             200, the fixture's Dovecot and Postfix on
+                             localhost, both SSL (the demo and its window
+                             tests add accounts through detection)
   GET /mail/config-v1.1.xml?emailaddress=ADDRESS
                              200 for an address at autoconf.test (SMTP 465
                              SSL), 400 when the decoded address holds a space
                              (a "+" sent unencoded), 404 otherwise
 Anything else: 404.
 
-Usage: autoconfig_peer.py --certs DIR --port PORT [--mail-ports I,S] [--pidfile F] [--ready F]
+Usage: autoconfig_peer.py --certs DIR --port PORT [--mail-domain D --mail-ports I,S] [--pidfile F]
+[--ready F]
 (default port $POSTERN_AUTOCONFIG_PORT). Exits by itself after
 --max-lifetime seconds; every connection times out after 10 s.
 """
@@ -84,11 +86,12 @@ class Handler(QuietHandler):
 
 def main():
     parser = peer_arguments(__doc__, "POSTERN_AUTOCONFIG_PORT")
+    parser.add_argument("--mail-domain", help="a domain whose mail is the fixture's")
     parser.add_argument("--mail-ports", help="IMAP,SMTPS ports of the fixture's mail servers")
     args = parse_peer_arguments(parser, "POSTERN_AUTOCONFIG_PORT")
-    if args.mail_ports:
+    if args.mail_domain and args.mail_ports:
         imap, smtps = (int(port) for port in args.mail_ports.split(","))
-        ISPDB["example.test"] = (200, document("localhost", "localhost", smtps, "SSL", imap, "SSL"))
+        ISPDB[args.mail_domain] = (200, document("localhost", "localhost", smtps, "SSL", imap, "SSL"))
     server = HttpsServer(args.port, server_context(args.certs), Handler)
     serve_until_stopped(args, server.serve_forever)
 

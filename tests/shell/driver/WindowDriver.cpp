@@ -44,7 +44,9 @@
 //   window-driver dialog-gone TITLE MS   wait until that dialog is gone
 //   window-driver focus          print "focus CLASS", the class of the window
 //                                with the keyboard focus in the main window's
-//                                thread ("focus none" when there is none)
+//                                thread ("focus none" when there is none),
+//                                and its control ID when it is a control of
+//                                the window ("focus Edit 202")
 //   window-driver cursor X Y     the pointer to client X Y, then print "cursor
 //                                sizewe|arrow|no|other", the cursor shown
 //                                (under Wine "no" shows as "other")
@@ -587,7 +589,12 @@ int PrintFocus(HWND window)
     info.cbSize = sizeof info;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
         return 1;
-    std::printf("focus %s\n", info.hwndFocus ? Utf8(ClassOf(info.hwndFocus)).c_str() : "none");
+    if (!info.hwndFocus)
+        std::printf("focus none\n");
+    else if (const int id = GetDlgCtrlID(info.hwndFocus); id > 0 && GetParent(info.hwndFocus) == window)
+        std::printf("focus %s %d\n", Utf8(ClassOf(info.hwndFocus)).c_str(), id);
+    else
+        std::printf("focus %s\n", Utf8(ClassOf(info.hwndFocus)).c_str());
     std::fflush(stdout);
     return 0;
 }

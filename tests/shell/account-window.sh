@@ -283,7 +283,18 @@ press 216
 dialog gone 10000 >/dev/null || fail "Cancel did not close the dialog at 144 DPI"
 open_edit_first || die "Edit opened no dialog at 144 DPI"
 dialog_reads dialog-edit-144 "Work" "Username" || fail "the edit dialog at 144 DPI does not read as it should"
-press 216
+
+# Closing the main window while the dialog is open (as Exit in the
+# notification area's menu does) ends the program, and the dialog saves
+# nothing.
+drive close
+ended=no
+for _ in $(seq 100); do
+    kill -0 "$wt_program_pid" 2>/dev/null || { ended=yes; break; }
+    sleep 0.2
+done
+[[ $ended == yes ]] || fail "the program did not end when its window closed under the dialog"
+[[ $(accounts) == "Work $POSTERN_USER2 "* ]] || fail "config.json holds '$(accounts)' after closing under the dialog"
 
 echo "account-window: $failures failure(s); screenshots in $artifacts/accounts-*.png"
 ((failures == 0))

@@ -188,6 +188,9 @@ NewGoogleAccount GoogleAccountFrom(const OAuthTokens& tokens, const OAuthClientC
     account.smtpPort = google.smtpPort;
     account.auth = AuthKind::gmail;
     account.refreshToken = tokens.refreshToken;
+    // Working state, never stored: the first connection needs no refresh.
+    account.accessToken = tokens.accessToken;
+    account.accessTokenExpiry = tokens.expiresAt;
     account.clientId = client.id;
     account.clientSecret = client.secret;
     result.account = std::move(account);

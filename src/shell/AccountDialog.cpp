@@ -436,6 +436,8 @@ void AccountDialog::OnSignIn(const SignInResultRecord& result)
     if (!fromButton) {
         AccountConfig account = std::move(pendingSave_.account);
         account.refreshToken = result.tokens.refreshToken;
+        account.accessToken = result.tokens.accessToken; // working state, never stored
+        account.accessTokenExpiry = result.tokens.expiresAt;
         Commit(std::move(account), pendingSave_.client);
         return;
     }

@@ -178,6 +178,8 @@ TEST(AccountForm, AGoogleSignInAddsTheAccountOnceAndRemembersATypedClient)
 
     OAuthTokens tokens;
     tokens.refreshToken = "refresh";
+    tokens.accessToken = "access";
+    tokens.expiresAt = 1234;
     EXPECT_EQ(GoogleAccountFrom(tokens, typed, settings).status,
               "Google didn't report an email address \u2014 try again.");
     tokens.email = "bob@gmail.test";
@@ -191,6 +193,8 @@ TEST(AccountForm, AGoogleSignInAddsTheAccountOnceAndRemembersATypedClient)
     EXPECT_EQ(made.account->imapHost, "imap.gmail.com");
     EXPECT_EQ(made.account->smtpPort, 465);
     EXPECT_EQ(made.account->refreshToken, "refresh");
+    EXPECT_EQ(made.account->accessToken, "access");
+    EXPECT_EQ(made.account->accessTokenExpiry, 1234);
     EXPECT_EQ(made.account->clientSecret, "typed-secret");
 
     CommitAccount(settings, kAdd, *made.account, typed);

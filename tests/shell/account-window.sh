@@ -245,6 +245,11 @@ print(a["name"], a["auth"], a["imapHost"], a["imapPort"], bool(a.get("refreshTok
       c.get("googleClientId"))' "$config" 2>&1)
 [[ $google == "$POSTERN_EMAIL1 gmail localhost $POSTERN_IMAP_PORT True False postern-window-test" ]] ||
     fail "the Google account in config.json reads '$google'"
+# It reads its mail with the token the sign-in gave.
+xoauth_login() {
+    grep -q "Login: user=<$POSTERN_USER1>, method=XOAUTH2" "$POSTERN_DEMO_DIR/fixture/log/dovecot.log" && echo yes
+}
+wt_wait_output 30 yes xoauth_login >/dev/null || fail "the Google account never signed in to IMAP with its token"
 
 # The client is remembered: no setup fields now, and the same Google
 # account is not added twice.

@@ -3,6 +3,7 @@
 #include "platform/Charset.h"
 
 #include "compose/RtfToHtml.h"
+#include "mail/AddressList.h"
 
 namespace postern {
 
@@ -11,6 +12,18 @@ namespace {
 std::string TrimmedUtf8(const std::u16string& text)
 {
     return std::string(TrimAsciiSpace(Utf16ToUtf8(text)));
+}
+
+// Every entry of a To or Cc field must name an address: "alice@x.org, bob"
+// would otherwise go to Alice alone.
+bool EveryEntryAddressed(const std::string& field, std::string& error)
+{
+    std::vector<std::string> withoutAddress;
+    (void)SplitAddressList(field, &withoutAddress);
+    if (withoutAddress.empty())
+        return true;
+    error = "Not an address: " + withoutAddress.front();
+    return false;
 }
 
 } // namespace
@@ -26,6 +39,8 @@ bool BuildSendRequest(const ComposeRequest& opened, ComposeFields fields, SendRe
         return false;
     }
     message.cc = TrimmedUtf8(fields.cc);
+    if (!EveryEntryAddressed(message.to, error) || !EveryEntryAddressed(message.cc, error))
+        return false;
     message.subject = TrimmedUtf8(fields.subject);
 
     message.textBody = Utf16ToUtf8(fields.bodyText);

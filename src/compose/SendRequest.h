@@ -37,8 +37,9 @@ inline constexpr const char* kNoRecipientText = "Add at least one recipient.";
 
 // Fills request from the fields and the request the window was opened with.
 // To, Cc and Subject are trimmed of spaces and control bytes at both ends.
-// False with kNoRecipientText when To is empty or holds no at sign, and with
-// CheckHeaderValues' error when a field holds a line break.
+// False with kNoRecipientText when To is empty or holds no at sign, with
+// "Not an address: " and the entry when an entry of To or Cc has none, and
+// with CheckHeaderValues' error when a field holds a line break.
 [[nodiscard]] bool BuildSendRequest(const ComposeRequest& opened, ComposeFields fields, SendRequest& request,
                                     std::string& error);
 

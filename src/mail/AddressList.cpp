@@ -4,7 +4,7 @@
 
 namespace postern {
 
-std::vector<MailAddress> SplitAddressList(std::string_view text)
+std::vector<MailAddress> SplitAddressList(std::string_view text, std::vector<std::string>* withoutAddress)
 {
     std::vector<MailAddress> out;
     std::string phrase;     // outside brackets and comments, quotes kept
@@ -16,7 +16,8 @@ std::vector<MailAddress> SplitAddressList(std::string_view text)
     bool escaped = false;
     bool inAngle = false;
     int commentDepth = 0;
-    const auto finish = [&] {
+    size_t entryStart = 0;
+    const auto finish = [&](size_t entryEnd) {
         MailAddress entry;
         if (haveAngle) {
             entry.address = std::string(TrimAsciiSpace(lastAngle));
@@ -24,8 +25,14 @@ std::vector<MailAddress> SplitAddressList(std::string_view text)
         } else if (!inAngle) {
             entry.address = std::string(TrimAsciiSpace(phrase));
         }
-        if (entry.address.find('@') != std::string::npos)
+        if (entry.address.find('@') != std::string::npos) {
             out.push_back(std::move(entry));
+        } else if (withoutAddress) {
+            const std::string_view raw = TrimAsciiSpace(text.substr(entryStart, entryEnd - entryStart));
+            if (!raw.empty())
+                withoutAddress->emplace_back(raw);
+        }
+        entryStart = entryEnd + 1;
         phrase.clear();
         name.clear();
         angle.clear();
@@ -33,7 +40,8 @@ std::vector<MailAddress> SplitAddressList(std::string_view text)
         haveAngle = quoted = escaped = inAngle = false;
         commentDepth = 0;
     };
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         if (inAngle) {
             if (c == '>') {
                 inAngle = false;
@@ -88,7 +96,7 @@ std::vector<MailAddress> SplitAddressList(std::string_view text)
             break;
         case ',':
         case ';':
-            finish();
+            finish(i);
             break;
         case ':':
             // A group's display name ends here; its members follow.
@@ -101,7 +109,7 @@ std::vector<MailAddress> SplitAddressList(std::string_view text)
             break;
         }
     }
-    finish();
+    finish(text.size());
     return out;
 }
 

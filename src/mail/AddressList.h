@@ -16,8 +16,10 @@ struct MailAddress {
 // The addresses of a list ("Ann <a@x>, \"Doe, J\" <j@y> (work), b@z"):
 // commas inside double quotes, comments and angle brackets do not split; the
 // last complete angle bracket wins over the text around it; a group's name
-// ("friends: a@x, b@y;") is dropped; entries without an at sign are dropped.
-[[nodiscard]] std::vector<MailAddress> SplitAddressList(std::string_view text);
+// ("friends: a@x, b@y;") is dropped; entries without an at sign are dropped,
+// and their text (trimmed) goes to `withoutAddress` when it is given.
+[[nodiscard]] std::vector<MailAddress> SplitAddressList(std::string_view text,
+                                                        std::vector<std::string>* withoutAddress = nullptr);
 
 // Only the bare addresses of SplitAddressList.
 [[nodiscard]] std::vector<std::string> ExtractAddresses(std::string_view text);

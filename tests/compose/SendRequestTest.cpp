@@ -4,6 +4,7 @@
 
 #include "compose/ReplyDrafting.h"
 #include "compose/RtfToHtml.h"
+#include "platform/Charset.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,30 @@ TEST(SendRequest, ToWithoutAnAddressIsRefusedAndNothingIsFilled)
         EXPECT_FALSE(BuildSendRequest(ComposeRequest{}, std::move(fields), request, error));
         EXPECT_EQ(error, kNoRecipientText);
         EXPECT_EQ(request.answeredUid, 9u);
+    }
+}
+
+TEST(SendRequest, EveryEntryOfToAndCcMustBeAnAddress)
+{
+    const struct {
+        std::u16string_view to, cc;
+        std::string error; // empty: accepted
+    } cases[] = {
+        {u"alice@x.org, bob", u"", "Not an address: bob"},
+        {u"alice@x.org", u"carol@x.org, Dave Smith", "Not an address: Dave Smith"},
+        {u"bob, alice@x.org", u"", "Not an address: bob"},
+        {u"alice@x.org, ", u"", ""},
+        {u"\"Berg, Anna\" <anna@x.org>, Bob <bob@x.org>", u"carol@x.org", ""},
+        {u"Team: alice@x.org, bob@x.org;", u"", ""},
+    };
+    for (const auto& c : cases) {
+        SendRequest request;
+        std::string error;
+        ComposeFields fields = Fields(std::u16string(c.to));
+        fields.cc = c.cc;
+        EXPECT_EQ(BuildSendRequest(ComposeRequest{}, std::move(fields), request, error), c.error.empty())
+            << Utf16ToUtf8(c.to);
+        EXPECT_EQ(error, c.error) << Utf16ToUtf8(c.to);
     }
 }
 

@@ -238,9 +238,7 @@ std::string AccountDialog::Text(int controlId) const
     HWND control = Control(controlId);
     if (!control)
         return {};
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+    return Utf16ToUtf8(WindowText(control));
 }
 
 void AccountDialog::SetText(int controlId, std::string_view utf8)

@@ -1,5 +1,7 @@
 #include "shell/FilterBox.h"
 
+#include "shell/WideText.h"
+
 #include <commctrl.h>
 
 namespace postern::shell {
@@ -62,10 +64,7 @@ std::u16string FilterBox::Text() const
 {
     if (!edit_)
         return {};
-    const int length = GetWindowTextLengthW(edit_);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(edit_, text.data(), length + 1)));
-    return {text.begin(), text.end()};
+    return WindowText(edit_);
 }
 
 void FilterBox::FocusAndSelectAll()

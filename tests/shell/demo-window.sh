@@ -35,14 +35,6 @@ export POSTERN_DEMO_PORT_BASE=${POSTERN_DEMO_WINDOW_PORT_BASE:-17740}
 
 failures=0
 postern_pid=""
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-die() {
-    fail "$*"
-    exit 1
-}
 cleanup() {
     [[ -n $postern_pid ]] && kill "$postern_pid" 2>/dev/null
     "$repo/scripts/demo" stop >/dev/null 2>&1

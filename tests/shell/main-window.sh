@@ -36,11 +36,6 @@ work=""
 xvfb_pid=""
 postern_pid=""
 
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-
 # Ends the run: what this script started, and nothing else.
 cleanup() {
     [[ -n $postern_pid ]] && kill "$postern_pid" 2>/dev/null
@@ -51,11 +46,6 @@ cleanup() {
     [[ -n $work ]] && rm -rf "$work"
 }
 trap cleanup EXIT
-
-die() {
-    fail "$*"
-    exit 1
-}
 
 # --- prefix, display ------------------------------------------------------------
 
